@@ -1,0 +1,54 @@
+// The headless backend: draws nothing. Device loss is driven by the test controls.
+#include "platform/d3d9/D3D9Headless.h"
+#include "platform/d3d9/Device9.h"
+
+namespace platform::d3d9 {
+
+namespace {
+
+bool g_windowLost = false;
+
+class NullBackend final : public RenderBackend {
+ public:
+  bool Create(HWND, const D3DPRESENT_PARAMETERS&) override { return true; }
+  bool Reset(const D3DPRESENT_PARAMETERS&) override { return true; }
+  bool IsWindowLost() override { return g_windowLost; }
+  void Clear(const DeviceState&, DWORD, D3DCOLOR, float, DWORD) override {}
+  void Draw(const DeviceState&, const DrawCall&) override {}
+  bool Present() override { return true; }
+  void TextureChanged(Texture9*) override {}
+  void TextureDestroyed(Texture9*) override {}
+  void VertexBufferChanged(VertexBuffer9*) override {}
+  void VertexBufferDestroyed(VertexBuffer9*) override {}
+  void IndexBufferChanged(IndexBuffer9*) override {}
+  void IndexBufferDestroyed(IndexBuffer9*) override {}
+};
+
+}  // namespace
+
+RenderBackend* CreateNullBackend() { return new NullBackend(); }
+
+void HeadlessLoseDevice() { g_windowLost = true; }
+void HeadlessMakeDeviceResettable() { g_windowLost = false; }
+
+CallLog& Log() {
+  static CallLog log;
+  return log;
+}
+
+void Record(const char* name, std::initializer_list<DWORD> args, const void* object,
+            const float* values, int valueCount) {
+  CallLog& log = Log();
+  if (!log.enabled) return;
+  CallRecord r;
+  r.name = name;
+  for (DWORD a : args) {
+    if (r.argCount == 8) break;
+    r.args[r.argCount++] = a;
+  }
+  r.object = object;
+  for (int i = 0; i < valueCount && i < 16; ++i) r.values[r.valueCount++] = values[i];
+  log.Add(r);
+}
+
+}  // namespace platform::d3d9

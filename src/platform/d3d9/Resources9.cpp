@@ -1,0 +1,211 @@
+// Textures and vertex/index buffers: memory copies that the backend mirrors on the GPU.
+#include <algorithm>
+
+#include "platform/d3d9/D3D9Headless.h"
+#include "platform/d3d9/Device9.h"
+
+namespace platform::d3d9 {
+
+namespace {
+
+UINT BytesPerPixelOf(D3DFORMAT format) {
+  switch (format) {
+    case D3DFMT_A8R8G8B8:
+    case D3DFMT_X8R8G8B8: return 4;
+    case D3DFMT_R5G6B5:
+    case D3DFMT_X1R5G5B5:
+    case D3DFMT_A1R5G5B5:
+    case D3DFMT_A4R4G4B4: return 2;
+    default: return 1;
+  }
+}
+
+UINT FullChainLength(UINT w, UINT h) {
+  UINT n = 1;
+  while (w > 1 || h > 1) {
+    w = std::max(1u, w / 2);
+    h = std::max(1u, h / 2);
+    ++n;
+  }
+  return n;
+}
+
+}  // namespace
+
+UINT FVFVertexSize(DWORD fvf) {
+  UINT size = 0;
+  switch (fvf & D3DFVF_POSITION_MASK) {
+    case D3DFVF_XYZ: size += 12; break;
+    case D3DFVF_XYZRHW: size += 16; break;
+    case D3DFVF_XYZB1: size += 16; break;
+    case D3DFVF_XYZB2: size += 20; break;
+    case D3DFVF_XYZB3: size += 24; break;
+    case D3DFVF_XYZB4: size += 28; break;
+    case D3DFVF_XYZB5: size += 32; break;
+    case D3DFVF_XYZW: size += 16; break;
+    default: break;
+  }
+  if (fvf & D3DFVF_NORMAL) size += 12;
+  if (fvf & D3DFVF_PSIZE) size += 4;
+  if (fvf & D3DFVF_DIFFUSE) size += 4;
+  if (fvf & D3DFVF_SPECULAR) size += 4;
+  const UINT texCount = (fvf & D3DFVF_TEXCOUNT_MASK) >> D3DFVF_TEXCOUNT_SHIFT;
+  for (UINT i = 0; i < texCount && i < 8; ++i) {
+    switch ((fvf >> (16 + 2 * i)) & 3) {
+      case 0: size += 8; break;   // 2D
+      case 1: size += 12; break;  // 3D
+      case 2: size += 16; break;  // 4D
+      case 3: size += 4; break;   // 1D
+    }
+  }
+  return size;
+}
+
+Texture9::Texture9(Device9* device, UINT width, UINT height, UINT levels, DWORD usage,
+                   D3DFORMAT format, D3DPOOL pool)
+    : device_(device), format_(format), usage_(usage), pool_(pool),
+      bytesPerPixel_(BytesPerPixelOf(format)) {
+  device_->AddRef();
+  const UINT full = FullChainLength(width, height);
+  const UINT count = (levels == 0 || levels > full) ? full : levels;
+  levels_.resize(count);
+  UINT w = width, h = height;
+  for (UINT i = 0; i < count; ++i) {
+    levels_[i].width = w;
+    levels_[i].height = h;
+    levels_[i].pixels.assign(static_cast<std::size_t>(w) * h * bytesPerPixel_, 0);
+    w = std::max(1u, w / 2);
+    h = std::max(1u, h / 2);
+  }
+}
+
+Texture9::~Texture9() {
+  device_->Backend().TextureDestroyed(this);
+  device_->Release();
+}
+
+HRESULT Texture9::GetLevelDesc(UINT level, D3DSURFACE_DESC* desc) {
+  if (!desc || level >= levels_.size()) return D3DERR_INVALIDCALL;
+  *desc = D3DSURFACE_DESC{};
+  desc->Format = format_;
+  desc->Type = D3DRTYPE_SURFACE;
+  desc->Usage = usage_;
+  desc->Pool = pool_;
+  desc->Width = levels_[level].width;
+  desc->Height = levels_[level].height;
+  return D3D_OK;
+}
+
+HRESULT Texture9::LockRect(UINT level, D3DLOCKED_RECT* locked, const RECT* rect, DWORD flags) {
+  if (!locked || level >= levels_.size() || lockedLevel_ >= 0) return D3DERR_INVALIDCALL;
+  Level& l = levels_[level];
+  const INT pitch = static_cast<INT>(l.width * bytesPerPixel_);
+  std::size_t offset = 0;
+  if (rect) {
+    if (rect->left < 0 || rect->top < 0 || rect->right > static_cast<LONG>(l.width) ||
+        rect->bottom > static_cast<LONG>(l.height) || rect->left >= rect->right ||
+        rect->top >= rect->bottom)
+      return D3DERR_INVALIDCALL;
+    offset = static_cast<std::size_t>(rect->top) * pitch +
+             static_cast<std::size_t>(rect->left) * bytesPerPixel_;
+  }
+  locked->Pitch = pitch;
+  locked->pBits = l.pixels.data() + offset;
+  lockedLevel_ = static_cast<int>(level);
+  lockFlags_ = flags;
+  return D3D_OK;
+}
+
+HRESULT Texture9::UnlockRect(UINT level) {
+  if (lockedLevel_ != static_cast<int>(level)) return D3DERR_INVALIDCALL;
+  lockedLevel_ = -1;
+  if (!(lockFlags_ & D3DLOCK_READONLY)) {
+    gpuDirty = true;
+    device_->Backend().TextureChanged(this);
+  }
+  return D3D_OK;
+}
+
+VertexBuffer9::VertexBuffer9(Device9* device, UINT length, DWORD usage, DWORD fvf, D3DPOOL pool)
+    : device_(device), bytes_(length, 0), usage_(usage), fvf_(fvf), pool_(pool) {
+  device_->AddRef();
+}
+
+VertexBuffer9::~VertexBuffer9() {
+  device_->Backend().VertexBufferDestroyed(this);
+  device_->Release();
+}
+
+HRESULT VertexBuffer9::Lock(UINT offset, UINT size, void** data, DWORD flags) {
+  if (!data || locked_ || offset > bytes_.size()) return D3DERR_INVALIDCALL;
+  if (size != 0 && static_cast<std::size_t>(offset) + size > bytes_.size())
+    return D3DERR_INVALIDCALL;
+  *data = bytes_.data() + offset;
+  locked_ = true;
+  lockFlags_ = flags;
+  return D3D_OK;
+}
+
+HRESULT VertexBuffer9::Unlock() {
+  if (!locked_) return D3DERR_INVALIDCALL;
+  locked_ = false;
+  if (!(lockFlags_ & D3DLOCK_READONLY)) {
+    gpuDirty = true;
+    device_->Backend().VertexBufferChanged(this);
+  }
+  return D3D_OK;
+}
+
+HRESULT VertexBuffer9::GetDesc(D3DVERTEXBUFFER_DESC* desc) {
+  if (!desc) return D3DERR_INVALIDCALL;
+  desc->Format = D3DFMT_UNKNOWN;
+  desc->Type = D3DRTYPE_VERTEXBUFFER;
+  desc->Usage = usage_;
+  desc->Pool = pool_;
+  desc->Size = static_cast<UINT>(bytes_.size());
+  desc->FVF = fvf_;
+  return D3D_OK;
+}
+
+IndexBuffer9::IndexBuffer9(Device9* device, UINT length, DWORD usage, D3DFORMAT format,
+                           D3DPOOL pool)
+    : device_(device), bytes_(length, 0), usage_(usage), format_(format), pool_(pool) {
+  device_->AddRef();
+}
+
+IndexBuffer9::~IndexBuffer9() {
+  device_->Backend().IndexBufferDestroyed(this);
+  device_->Release();
+}
+
+HRESULT IndexBuffer9::Lock(UINT offset, UINT size, void** data, DWORD flags) {
+  if (!data || locked_ || offset > bytes_.size()) return D3DERR_INVALIDCALL;
+  if (size != 0 && static_cast<std::size_t>(offset) + size > bytes_.size())
+    return D3DERR_INVALIDCALL;
+  *data = bytes_.data() + offset;
+  locked_ = true;
+  lockFlags_ = flags;
+  return D3D_OK;
+}
+
+HRESULT IndexBuffer9::Unlock() {
+  if (!locked_) return D3DERR_INVALIDCALL;
+  locked_ = false;
+  if (!(lockFlags_ & D3DLOCK_READONLY)) {
+    gpuDirty = true;
+    device_->Backend().IndexBufferChanged(this);
+  }
+  return D3D_OK;
+}
+
+HRESULT IndexBuffer9::GetDesc(D3DINDEXBUFFER_DESC* desc) {
+  if (!desc) return D3DERR_INVALIDCALL;
+  desc->Format = format_;
+  desc->Type = D3DRTYPE_INDEXBUFFER;
+  desc->Usage = usage_;
+  desc->Pool = pool_;
+  desc->Size = static_cast<UINT>(bytes_.size());
+  return D3D_OK;
+}
+
+}  // namespace platform::d3d9
