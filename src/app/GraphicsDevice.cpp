@@ -1,0 +1,201 @@
+#include "app/GraphicsDevice.h"
+
+#include "engine/resources/DeviceResource.h"
+#include "platform/d3dx9/D3DX9Sprite.h"
+#include "platform/win32/Win32.h"
+
+GraphicsDevice* g_graphicsDevice = nullptr;
+
+namespace {
+
+std::uint32_t ColourByte(float c) {
+  if (c >= 1.0f) return 255;
+  if (c <= 0.0f) return 0;
+  return static_cast<std::uint32_t>(c * 255.0f + 0.5f);
+}
+
+bool AdapterHasMode(IDirect3D9* d3d, D3DFORMAT format, int width, int height) {
+  const UINT count = d3d->GetAdapterModeCount(D3DADAPTER_DEFAULT, format);
+  for (UINT i = 0; i < count; ++i) {
+    D3DDISPLAYMODE mode{};
+    if (FAILED(d3d->EnumAdapterModes(D3DADAPTER_DEFAULT, format, i, &mode))) continue;
+    if (static_cast<int>(mode.Width) == width && static_cast<int>(mode.Height) == height)
+      return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+GraphicsDevice::GraphicsDevice() = default;
+
+GraphicsDevice::~GraphicsDevice() {
+  if (sprite) sprite->Release();
+  sprite = nullptr;
+  if (device) device->Release();
+  device = nullptr;
+  if (direct3D) direct3D->Release();
+  direct3D = nullptr;
+}
+
+bool GraphicsDevice::Init(HWND window, AppSettings settings) {
+  direct3D = Direct3DCreate9(D3D_SDK_VERSION);
+  if (!direct3D) return false;
+  direct3D->GetDeviceCaps(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, &caps);
+  if (window) Configure(window, settings);
+  if (device) stateCache.Apply(true);
+  if (device && SUCCEEDED(D3DXCreateSprite(device, &sprite))) return true;
+  MessageBoxA(nullptr, "Error fatal", "Error", MB_ICONERROR);
+  return false;
+}
+
+D3DFORMAT GraphicsDevice::ChooseFullScreenFormat(IDirect3D9* d3d, int colourDepth, int width,
+                                                 int height) {
+  static const D3DFORMAT k16[] = {D3DFMT_R5G6B5, D3DFMT_X1R5G5B5, D3DFMT_A1R5G5B5};
+  static const D3DFORMAT k32[] = {D3DFMT_A8R8G8B8, D3DFMT_X8R8G8B8};
+  if (colourDepth == 16) {
+    for (D3DFORMAT f : k16)
+      if (AdapterHasMode(d3d, f, width, height)) return f;
+  } else if (colourDepth == 32) {
+    for (D3DFORMAT f : k32)
+      if (AdapterHasMode(d3d, f, width, height)) return f;
+  }
+  return D3DFMT_UNKNOWN;
+}
+
+bool GraphicsDevice::Configure(HWND window, AppSettings settings) {
+  if (!window || !direct3D) return false;
+  D3DFORMAT format = D3DFMT_UNKNOWN;
+  if (settings.windowed) {
+    RECT outer{}, client{};
+    GetWindowRect(window, &outer);
+    GetClientRect(window, &client);
+    const int w = settings.width + (outer.right - outer.left) - client.right;
+    const int h = settings.height + (outer.bottom - outer.top) - client.bottom;
+    SetWindowPos(window, nullptr, 0, 0, w, h, SWP_NOMOVE);
+    D3DDISPLAYMODE mode{};
+    if (FAILED(direct3D->GetAdapterDisplayMode(D3DADAPTER_DEFAULT, &mode))) return false;
+    format = mode.Format;
+  } else {
+    format = ChooseFullScreenFormat(direct3D, settings.colourDepth, settings.width,
+                                    settings.height);
+    if (format == D3DFMT_UNKNOWN) return false;
+  }
+
+  presentParams = D3DPRESENT_PARAMETERS{};
+  presentParams.BackBufferWidth = static_cast<UINT>(settings.width);
+  presentParams.BackBufferHeight = static_cast<UINT>(settings.height);
+  presentParams.BackBufferFormat = format;
+  presentParams.BackBufferCount = 1;
+  presentParams.MultiSampleType = static_cast<D3DMULTISAMPLE_TYPE>(settings.multiSampleType);
+  presentParams.MultiSampleQuality = 0;
+  presentParams.SwapEffect = D3DSWAPEFFECT_DISCARD;
+  presentParams.hDeviceWindow = nullptr;
+  presentParams.Windowed = settings.windowed ? TRUE : FALSE;
+  presentParams.EnableAutoDepthStencil = settings.depthBuffer ? TRUE : FALSE;
+  presentParams.AutoDepthStencilFormat = settings.depthBuffer ? D3DFMT_D16 : D3DFMT_UNKNOWN;
+  presentParams.Flags = 0;
+  presentParams.FullScreen_RefreshRateInHz = 0;
+  presentParams.PresentationInterval = D3DPRESENT_INTERVAL_IMMEDIATE;
+
+  if (device) {
+    Reset();
+    return true;
+  }
+  const DWORD behaviour = (caps.DevCaps & D3DDEVCAPS_HWTRANSFORMANDLIGHT)
+                              ? D3DCREATE_HARDWARE_VERTEXPROCESSING
+                              : D3DCREATE_SOFTWARE_VERTEXPROCESSING;
+  if (FAILED(direct3D->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, window, behaviour,
+                                    &presentParams, &device))) {
+    device = nullptr;
+    return false;
+  }
+  return true;
+}
+
+int GraphicsDevice::GetState() {
+  if (!device) return kNoDevice;
+  const HRESULT hr = device->TestCooperativeLevel();
+  if (hr == D3DERR_DEVICELOST) return kLost;
+  if (hr == D3DERR_DEVICENOTRESET) return kReadyToReset;
+  return kUsable;
+}
+
+int GraphicsDevice::Reset() {
+  if (!device) return kResetNoDevice;
+  for (DeviceResource* object : deviceObjects) object->OnLostDevice();
+  if (sprite) sprite->OnLostDevice();
+  if (FAILED(device->Reset(&presentParams))) return kResetFailed;
+  for (DeviceResource* object : deviceObjects) object->OnResetDevice();
+  if (sprite) sprite->OnResetDevice();
+  stateCache.Apply(true);
+  NotifySceneOfReset();
+  return kResetDone;
+}
+
+void GraphicsDevice::Clear() {
+  if (!device) return;
+  const D3DCOLOR colour = (ColourByte(clearColour[3]) << 24) | (ColourByte(clearColour[0]) << 16) |
+                          (ColourByte(clearColour[1]) << 8) | ColourByte(clearColour[2]);
+  device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, colour, 1.0f, 0);
+}
+
+bool GraphicsDevice::BeginScene() { return device && SUCCEEDED(device->BeginScene()); }
+
+bool GraphicsDevice::EndSceneAndPresent() {
+  if (!device) return false;
+  if (FAILED(device->EndScene())) return false;
+  return SUCCEEDED(device->Present(nullptr, nullptr, nullptr, nullptr));
+}
+
+bool GraphicsDevice::BeginSprites(DWORD flags) { return sprite && SUCCEEDED(sprite->Begin(flags)); }
+
+void GraphicsDevice::EndSprites() {
+  if (sprite) sprite->End();
+}
+
+bool GraphicsDevice::SetRenderState(D3DRENDERSTATETYPE state, DWORD value, bool force) {
+  if (state >= static_cast<DWORD>(RenderStateSet::kRenderStates)) return false;
+  RenderStateSet::Entry& e = stateCache[static_cast<int>(state)];
+  if (!force && e.value == value) return true;
+  if (!device || FAILED(device->SetRenderState(state, value))) return false;
+  e.value = value;
+  e.known = true;
+  return true;
+}
+
+bool GraphicsDevice::SetSamplerState(DWORD sampler, D3DSAMPLERSTATETYPE type, DWORD value,
+                                     bool force) {
+  if (sampler > 1 || type >= static_cast<DWORD>(RenderStateSet::kSamplerStates)) return false;
+  RenderStateSet::Entry& e =
+      stateCache[RenderStateSet::SamplerIndex(static_cast<int>(sampler), static_cast<int>(type))];
+  if (!force && e.value == value) return true;
+  if (!device || FAILED(device->SetSamplerState(sampler, type, value))) return false;
+  e.value = value;
+  e.known = true;
+  return true;
+}
+
+bool GraphicsDevice::SetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE type, DWORD value,
+                                          bool force) {
+  if (stage > 1 || type >= static_cast<DWORD>(RenderStateSet::kStageStates)) return false;
+  RenderStateSet::Entry& e =
+      stateCache[RenderStateSet::StageIndex(static_cast<int>(stage), static_cast<int>(type))];
+  if (!force && e.value == value) return true;
+  if (!device || FAILED(device->SetTextureStageState(stage, type, value))) return false;
+  e.value = value;
+  e.known = true;
+  return true;
+}
+
+bool GraphicsDevice::RegisterDeviceObject(DeviceResource* object) {
+  if (!object) return false;
+  deviceObjects.push_back(object);
+  return true;
+}
+
+void GraphicsDevice::SetResetListener(void (*listener)()) { resetListener = listener; }
+
+void GraphicsDevice::NotifySceneOfReset() {
+  if (resetListener) resetListener();
+}

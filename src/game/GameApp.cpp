@@ -1,0 +1,35 @@
+#include "game/GameApp.h"
+
+#include <cstdlib>
+#include <ctime>
+
+#include "app/GraphicsDevice.h"
+#include "platform/d3dx9/D3DX9Sprite.h"
+
+GameApp::GameApp() = default;
+GameApp::~GameApp() = default;
+
+bool GameApp::OnInit() {
+  std::srand(static_cast<unsigned>(std::time(nullptr)));
+  if (!g_graphicsDevice || !g_graphicsDevice->Init(hwnd, settings)) return false;
+  return true;
+}
+
+bool GameApp::PrepareDevice() {
+  switch (g_graphicsDevice->GetState()) {
+    case GraphicsDevice::kUsable: return true;
+    case GraphicsDevice::kReadyToReset:
+      return g_graphicsDevice->Reset() == GraphicsDevice::kResetDone;
+    default: return false;
+  }
+}
+
+void GameApp::OnFrame() {
+  if (!PrepareDevice()) return;
+  g_graphicsDevice->Clear();
+  if (!g_graphicsDevice->BeginScene()) return;
+  if (g_graphicsDevice->BeginSprites(D3DXSPRITE_ALPHABLEND)) g_graphicsDevice->EndSprites();
+  g_graphicsDevice->EndSceneAndPresent();
+}
+
+void GameApp::OnShutdown() {}

@@ -1,0 +1,395 @@
+// The OpenGL backend's life cycle: context and back buffer, clears, presenting the back
+// buffer letterboxed into the window, reading it back, and freeing GPU copies of resources.
+// Drawing itself is in gl/GLDraw.cpp.
+#include <SDL.h>
+
+#include <algorithm>
+#include <cstring>
+
+#include "platform/d3d9/Device9.h"
+#include "platform/d3d9/gl/GLBackend.h"
+#include "platform/win32/Win32Sdl.h"
+
+namespace platform::d3d9 {
+
+RenderBackend* CreateGLBackend() { return new gl::GLBackend(); }
+
+bool QueryRealDesktopMode(D3DDISPLAYMODE* mode) {
+  if (!mode) return false;
+  // Video stays initialised once opened: the adapter asks often, and the window layer
+  // shares the same (reference counted) subsystem.
+  if (!SDL_WasInit(SDL_INIT_VIDEO) && SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return false;
+  SDL_DisplayMode dm{};
+  if (SDL_GetDesktopDisplayMode(0, &dm) != 0 || dm.w <= 0 || dm.h <= 0) return false;
+  mode->Width = static_cast<UINT>(dm.w);
+  mode->Height = static_cast<UINT>(dm.h);
+  mode->RefreshRate = dm.refresh_rate > 0 ? static_cast<UINT>(dm.refresh_rate) : 60;
+  mode->Format = D3DFMT_X8R8G8B8;
+  return true;
+}
+
+}  // namespace platform::d3d9
+
+namespace platform::d3d9::gl {
+
+GLBackend* AsGLBackend(RenderBackend* backend) { return dynamic_cast<GLBackend*>(backend); }
+
+GLBackend::~GLBackend() {
+  if (!context_) return;
+  SDL_GL_MakeCurrent(window_, context_);
+  DestroyBackBuffer();
+  if (whiteTexture_) glDeleteTextures(1, &whiteTexture_);
+  SDL_GL_DeleteContext(static_cast<SDL_GLContext>(context_));
+}
+
+bool GLBackend::Create(HWND window, const D3DPRESENT_PARAMETERS& params) {
+  window_ = platform::win32::SdlWindowOf(window);
+  if (!window_) return false;
+  if (!(SDL_GetWindowFlags(window_) & SDL_WINDOW_OPENGL)) return false;
+  context_ = SDL_GL_CreateContext(window_);
+  if (!context_) return false;
+  if (SDL_GL_MakeCurrent(window_, context_) != 0 || !fn_.Load()) {
+    SDL_GL_DeleteContext(static_cast<SDL_GLContext>(context_));
+    context_ = nullptr;
+    return false;
+  }
+  InitContextState();
+  ApplyWindowMode(params);
+  if (!CreateBackBuffer(params)) {
+    SDL_GL_DeleteContext(static_cast<SDL_GLContext>(context_));
+    context_ = nullptr;
+    return false;
+  }
+  params_ = params;
+  return true;
+}
+
+bool GLBackend::Reset(const D3DPRESENT_PARAMETERS& params) {
+  if (!context_) return false;
+  SDL_GL_MakeCurrent(window_, context_);
+  ApplyWindowMode(params);
+  DestroyBackBuffer();
+  if (!CreateBackBuffer(params)) return false;
+  params_ = params;
+  return true;
+}
+
+// As a Direct3D device does, the device puts its window in or out of full screen.
+void GLBackend::ApplyWindowMode(const D3DPRESENT_PARAMETERS& params) {
+  const bool fullscreen = (SDL_GetWindowFlags(window_) & SDL_WINDOW_FULLSCREEN) != 0;
+  if (!params.Windowed && !fullscreen) {
+    SDL_SetWindowFullscreen(window_, SDL_WINDOW_FULLSCREEN_DESKTOP);
+  } else if (params.Windowed && fullscreen) {
+    SDL_SetWindowFullscreen(window_, 0);
+  }
+  SDL_GL_SetSwapInterval(params.PresentationInterval == D3DPRESENT_INTERVAL_IMMEDIATE ? 0 : 1);
+}
+
+bool GLBackend::CreateBackBuffer(const D3DPRESENT_PARAMETERS& params) {
+  UINT w = params.BackBufferWidth, h = params.BackBufferHeight;
+  if (w == 0 || h == 0) {
+    // As Direct3D does: a zero size means the window's client size.
+    int ww = 0, wh = 0;
+    SDL_GetWindowSize(window_, &ww, &wh);
+    if (w == 0) w = static_cast<UINT>(std::max(ww, 1));
+    if (h == 0) h = static_cast<UINT>(std::max(wh, 1));
+  }
+  GLint maxSize = 0;
+  glGetIntegerv(GL_MAX_RENDERBUFFER_SIZE, &maxSize);
+  if (maxSize > 0 && (w > static_cast<UINT>(maxSize) || h > static_cast<UINT>(maxSize)))
+    return false;
+  // An X8 back buffer has no alpha to blend against: Direct3D reads its alpha as one.
+  const GLenum colourFormat = params.BackBufferFormat == D3DFMT_A8R8G8B8 ? GL_RGBA8 : GL_RGB8;
+  fn_.GenFramebuffers(1, &framebuffer_);
+  fn_.GenRenderbuffers(1, &colourBuffer_);
+  fn_.GenRenderbuffers(1, &depthBuffer_);
+  fn_.BindFramebuffer(GL_FRAMEBUFFER, framebuffer_);
+  fn_.BindRenderbuffer(GL_RENDERBUFFER, colourBuffer_);
+  fn_.RenderbufferStorage(GL_RENDERBUFFER, colourFormat, static_cast<GLsizei>(w),
+                          static_cast<GLsizei>(h));
+  fn_.FramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER,
+                              colourBuffer_);
+  fn_.BindRenderbuffer(GL_RENDERBUFFER, depthBuffer_);
+  fn_.RenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH24_STENCIL8, static_cast<GLsizei>(w),
+                          static_cast<GLsizei>(h));
+  fn_.FramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER, depthBuffer_);
+  fn_.FramebufferRenderbuffer(GL_FRAMEBUFFER, GL_STENCIL_ATTACHMENT, GL_RENDERBUFFER,
+                              depthBuffer_);
+  fn_.BindRenderbuffer(GL_RENDERBUFFER, 0);
+  if (fn_.CheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE) {
+    DestroyBackBuffer();
+    return false;
+  }
+  width_ = w;
+  height_ = h;
+  // A new back buffer starts black with a cleared depth buffer, like a fresh swap chain.
+  scissorTest_.Set(false);
+  glDisable(GL_SCISSOR_TEST);
+  colourMask_.Set({true, true, true, true});
+  glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+  depthMask_.Set(true);
+  glDepthMask(GL_TRUE);
+  stencilWriteMask_.Set(0xFFFFFFFFu);
+  glStencilMask(0xFFFFFFFFu);
+  glClearColor(0, 0, 0, 1);
+  glClearDepth(1);
+  glClearStencil(0);
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
+  viewport_.Forget();
+  transformMode_ = -1;
+  return true;
+}
+
+void GLBackend::DestroyBackBuffer() {
+  if (framebuffer_) {
+    fn_.BindFramebuffer(GL_FRAMEBUFFER, 0);
+    fn_.DeleteFramebuffers(1, &framebuffer_);
+  }
+  if (colourBuffer_) fn_.DeleteRenderbuffers(1, &colourBuffer_);
+  if (depthBuffer_) fn_.DeleteRenderbuffers(1, &depthBuffer_);
+  framebuffer_ = colourBuffer_ = depthBuffer_ = 0;
+  width_ = height_ = 0;
+}
+
+void GLBackend::InitContextState() {
+  ForgetShadows();
+  glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+  glPixelStorei(GL_PACK_ALIGNMENT, 4);
+  // Direct3D adds the specular colour after texturing.
+  glLightModeli(GL_LIGHT_MODEL_COLOR_CONTROL, GL_SEPARATE_SPECULAR_COLOR);
+  glFrontFace(GL_CCW);
+  glHint(GL_PERSPECTIVE_CORRECTION_HINT, GL_NICEST);
+  // Eye-linear planes are taken through the modelview in force now (identity), so they
+  // yield camera-space positions.
+  static const GLfloat kPlanes[4][4] = {{1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 1, 0}, {0, 0, 0, 1}};
+  glMatrixMode(GL_MODELVIEW);
+  glLoadIdentity();
+  for (int unit = 0; unit < kGLStages; ++unit) {
+    fn_.ActiveTexture(GL_TEXTURE0 + unit);
+    glTexGenfv(GL_S, GL_EYE_PLANE, kPlanes[0]);
+    glTexGenfv(GL_T, GL_EYE_PLANE, kPlanes[1]);
+    glTexGenfv(GL_R, GL_EYE_PLANE, kPlanes[2]);
+    glTexGenfv(GL_Q, GL_EYE_PLANE, kPlanes[3]);
+    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_COMBINE);
+  }
+  fn_.ActiveTexture(GL_TEXTURE0);
+  activeUnit_.Set(0);
+  // A stage with no texture reads white, so it passes the colour it modulates.
+  glGenTextures(1, &whiteTexture_);
+  glBindTexture(GL_TEXTURE_2D, whiteTexture_);
+  const GLubyte white[4] = {255, 255, 255, 255};
+  glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, 1, 1, 0, GL_RGBA, GL_UNSIGNED_BYTE, white);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, 0);
+  glBindTexture(GL_TEXTURE_2D, 0);
+  glEnableClientState(GL_VERTEX_ARRAY);
+  vertexArray_.Set(true);
+}
+
+void GLBackend::ForgetShadows() {
+  for (Shadow<bool>* s : {&depthTest_, &blend_, &alphaTest_, &cullFace_, &lighting_, &fog_,
+                          &normalize_, &colorMaterial_, &stencilTest_, &scissorTest_, &colorSum_,
+                          &polygonOffset_, &vertexArray_, &normalArray_, &colorArray_,
+                          &secondaryArray_, &depthMask_, &specularOn_})
+    s->Forget();
+  for (auto& s : lightOn_) s.Forget();
+  for (int i = 0; i < kGLStages; ++i) {
+    texture2D_[i].Forget();
+    texCoordArray_[i].Forget();
+    texGen_[i].Forget();
+    combine_[i].Forget();
+    envColour_[i].Forget();
+    boundTexture_[i].Forget();
+    texMatrix_[i].Forget();
+  }
+  activeUnit_.Forget();
+  clientUnit_.Forget();
+  arrayBuffer_.Forget();
+  elementBuffer_.Forget();
+  colourMask_.Forget();
+  depthFunc_.Forget();
+  cullSide_.Forget();
+  shadeModel_.Forget();
+  polygonMode_.Forget();
+  colorMaterialMode_.Forget();
+  blendFunc_.Forget();
+  blendEquation_.Forget();
+  blendColour_.Forget();
+  alphaFunc_.Forget();
+  stencilFunc_.Forget();
+  stencilOp_.Forget();
+  stencilWriteMask_.Forget();
+  depthBias_.Forget();
+  viewport_.Forget();
+  depthRange_.Forget();
+  fogParams_.Forget();
+  lightModel_.Forget();
+  lightsVersion_ = ~0ull;
+  materialKnown_ = false;
+  transformVersion_ = ~0ull;
+  transformMode_ = -1;
+}
+
+bool GLBackend::IsWindowLost() {
+  if (!window_) return true;
+  if (params_.Windowed) return false;
+  const Uint32 flags = SDL_GetWindowFlags(window_);
+  if (flags & SDL_WINDOW_MINIMIZED) return true;
+  // Without a window manager focus arrives only some time after the window is raised;
+  // until it has come once, the start-up must not count as losing the device.
+  if (flags & SDL_WINDOW_INPUT_FOCUS) {
+    hadFocus_ = true;
+    return false;
+  }
+  return hadFocus_;
+}
+
+void GLBackend::Clear(const DeviceState& state, DWORD flags, D3DCOLOR colour, float z,
+                      DWORD stencil) {
+  if (!framebuffer_) return;
+  ApplyViewport(state.viewport);
+  GLbitfield mask = 0;
+  if (flags & D3DCLEAR_TARGET) {
+    mask |= GL_COLOR_BUFFER_BIT;
+    if (colourMask_.Set({true, true, true, true}))
+      glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+    glClearColor(((colour >> 16) & 0xFF) / 255.0f, ((colour >> 8) & 0xFF) / 255.0f,
+                 (colour & 0xFF) / 255.0f, ((colour >> 24) & 0xFF) / 255.0f);
+  }
+  if (flags & D3DCLEAR_ZBUFFER) {
+    mask |= GL_DEPTH_BUFFER_BIT;
+    if (depthMask_.Set(true)) glDepthMask(GL_TRUE);
+    glClearDepth(std::clamp(z, 0.0f, 1.0f));
+  }
+  if (flags & D3DCLEAR_STENCIL) {
+    mask |= GL_STENCIL_BUFFER_BIT;
+    if (stencilWriteMask_.Set(0xFFFFFFFFu)) glStencilMask(0xFFFFFFFFu);
+    glClearStencil(static_cast<GLint>(stencil & 0xFF));
+  }
+  if (!mask) return;
+  // A clear covers the viewport only.
+  const D3DVIEWPORT9& vp = state.viewport;
+  Enable(GL_SCISSOR_TEST, true, scissorTest_);
+  const GLint top = static_cast<GLint>(vp.Y + vp.Height);
+  glScissor(static_cast<GLint>(vp.X), static_cast<GLint>(height_) - top,
+            static_cast<GLsizei>(vp.Width), static_cast<GLsizei>(vp.Height));
+  glClear(mask);
+  Enable(GL_SCISSOR_TEST, false, scissorTest_);
+}
+
+bool GLBackend::Present() {
+  if (!context_ || !framebuffer_) return false;
+  int dw = 0, dh = 0;
+  SDL_GL_GetDrawableSize(window_, &dw, &dh);
+  Enable(GL_SCISSOR_TEST, false, scissorTest_);
+  if (colourMask_.Set({true, true, true, true})) glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+  fn_.BindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
+  fn_.BindFramebuffer(GL_READ_FRAMEBUFFER, framebuffer_);
+  glViewport(0, 0, dw, dh);
+  glClearColor(0, 0, 0, 1);
+  glClear(GL_COLOR_BUFFER_BIT);
+  if (dw > 0 && dh > 0) {
+    // Scaled to fit with the aspect kept; the rest of the window stays black.
+    const double scale = std::min(static_cast<double>(dw) / width_,
+                                  static_cast<double>(dh) / height_);
+    const int w = std::max(1, static_cast<int>(width_ * scale + 0.5));
+    const int h = std::max(1, static_cast<int>(height_ * scale + 0.5));
+    const int x = (dw - w) / 2, y = (dh - h) / 2;
+    const bool exact = w == static_cast<int>(width_) && h == static_cast<int>(height_);
+    fn_.BlitFramebuffer(0, 0, static_cast<GLint>(width_), static_cast<GLint>(height_), x, y,
+                        x + w, y + h, GL_COLOR_BUFFER_BIT, exact ? GL_NEAREST : GL_LINEAR);
+  }
+  SDL_GL_SwapWindow(window_);
+  fn_.BindFramebuffer(GL_FRAMEBUFFER, framebuffer_);
+  viewport_.Forget();
+  return true;
+}
+
+bool GLBackend::ReadBack(std::vector<std::uint32_t>* argb, UINT* width, UINT* height) {
+  if (!context_ || !framebuffer_ || !argb) return false;
+  const std::size_t rowWords = width_;
+  argb->resize(rowWords * height_);
+  fn_.BindFramebuffer(GL_READ_FRAMEBUFFER, framebuffer_);
+  glReadPixels(0, 0, static_cast<GLsizei>(width_), static_cast<GLsizei>(height_), GL_BGRA,
+               GL_UNSIGNED_INT_8_8_8_8_REV, argb->data());
+  // GL's rows start at the bottom.
+  for (UINT y = 0; y < height_ / 2; ++y)
+    std::swap_ranges(argb->begin() + y * rowWords, argb->begin() + (y + 1) * rowWords,
+                     argb->begin() + (height_ - 1 - y) * rowWords);
+  if (width) *width = width_;
+  if (height) *height = height_;
+  return glGetError() == GL_NO_ERROR;
+}
+
+void GLBackend::TextureChanged(Texture9*) {
+  // The texture marked itself dirty; it is uploaded when next bound.
+}
+
+void GLBackend::TextureDestroyed(Texture9* texture) {
+  if (!texture->gpuHandle || !context_) return;
+  const GLuint name = texture->gpuHandle;
+  for (int unit = 0; unit < kGLStages; ++unit) boundTexture_[unit].Forget();
+  glDeleteTextures(1, &name);
+  if (name < texAllocated_.size()) texAllocated_[name] = 0;
+  if (name < texParams_.size()) texParams_[name] = TexParams{};
+  texture->gpuHandle = 0;
+}
+
+void GLBackend::VertexBufferChanged(VertexBuffer9*) {}
+
+void GLBackend::VertexBufferDestroyed(VertexBuffer9* buffer) {
+  if (!buffer->gpuHandle || !context_) return;
+  const GLuint name = buffer->gpuHandle;
+  arrayBuffer_.Forget();
+  fn_.DeleteBuffers(1, &name);
+  if (name < bufferAllocated_.size()) bufferAllocated_[name] = 0;
+  buffer->gpuHandle = 0;
+}
+
+void GLBackend::IndexBufferChanged(IndexBuffer9*) {}
+
+void GLBackend::IndexBufferDestroyed(IndexBuffer9* buffer) {
+  if (!buffer->gpuHandle || !context_) return;
+  const GLuint name = buffer->gpuHandle;
+  elementBuffer_.Forget();
+  fn_.DeleteBuffers(1, &name);
+  if (name < bufferAllocated_.size()) bufferAllocated_[name] = 0;
+  buffer->gpuHandle = 0;
+}
+
+void GLBackend::Enable(GLenum cap, bool on, Shadow<bool>& shadow) {
+  if (!shadow.Set(on)) return;
+  if (on) {
+    glEnable(cap);
+  } else {
+    glDisable(cap);
+  }
+}
+
+void GLBackend::ClientState(GLenum array, bool on, Shadow<bool>& shadow) {
+  if (!shadow.Set(on)) return;
+  if (on) {
+    glEnableClientState(array);
+  } else {
+    glDisableClientState(array);
+  }
+}
+
+void GLBackend::SelectUnit(int unit) {
+  if (activeUnit_.Set(unit)) fn_.ActiveTexture(GL_TEXTURE0 + unit);
+}
+
+void GLBackend::SelectClientUnit(int unit) {
+  if (clientUnit_.Set(unit)) fn_.ClientActiveTexture(GL_TEXTURE0 + unit);
+}
+
+void GLBackend::BindArrayBuffer(GLuint name) {
+  if (arrayBuffer_.Set(name)) fn_.BindBuffer(GL_ARRAY_BUFFER, name);
+}
+
+void GLBackend::BindElementBuffer(GLuint name) {
+  if (elementBuffer_.Set(name)) fn_.BindBuffer(GL_ELEMENT_ARRAY_BUFFER, name);
+}
+
+}  // namespace platform::d3d9::gl

@@ -1,0 +1,173 @@
+// The OpenGL 2.1 (compatibility, fixed-function) drawing backend: an off-screen back buffer
+// drawn letterboxed into the window on Present, and every draw translated from the device
+// state into GL state through a shadow that only touches GL when a value changes.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+#include "platform/d3d9/Backend.h"
+#include "platform/d3d9/gl/GLFunctions.h"
+
+struct SDL_Window;
+
+namespace platform::d3d9::gl {
+
+// How many texture stages are mapped onto GL texture units.
+constexpr int kGLStages = 2;
+
+// Last value sent to GL; Set reports whether GL must be told.
+template <typename T>
+class Shadow {
+ public:
+  bool Set(const T& value) {
+    if (known_ && value == value_) return false;
+    value_ = value;
+    known_ = true;
+    return true;
+  }
+  void Forget() { known_ = false; }
+
+ private:
+  T value_{};
+  bool known_ = false;
+};
+
+// The GL texture-environment combiner setup of one unit.
+struct Combine {
+  GLenum rgbMode = GL_MODULATE, alphaMode = GL_MODULATE;
+  std::array<GLenum, 3> rgbSource{}, rgbOperand{}, alphaSource{}, alphaOperand{};
+  GLfloat rgbScale = 1, alphaScale = 1;
+  bool operator==(const Combine&) const = default;
+};
+
+// Sampler parameters that GL keeps per texture object rather than per unit.
+struct TexParams {
+  GLenum minFilter = 0, magFilter = 0, wrapS = 0, wrapT = 0;
+  DWORD border = 0;
+  GLint baseLevel = 0;
+  float lodBias = 0;
+  bool operator==(const TexParams&) const = default;
+};
+
+class GLBackend final : public RenderBackend {
+ public:
+  GLBackend() = default;
+  ~GLBackend() override;
+
+  bool Create(HWND window, const D3DPRESENT_PARAMETERS& params) override;
+  bool Reset(const D3DPRESENT_PARAMETERS& params) override;
+  bool IsWindowLost() override;
+  void Clear(const DeviceState& state, DWORD flags, D3DCOLOR colour, float z,
+             DWORD stencil) override;
+  void Draw(const DeviceState& state, const DrawCall& call) override;
+  bool Present() override;
+
+  void TextureChanged(Texture9* texture) override;
+  void TextureDestroyed(Texture9* texture) override;
+  void VertexBufferChanged(VertexBuffer9* buffer) override;
+  void VertexBufferDestroyed(VertexBuffer9* buffer) override;
+  void IndexBufferChanged(IndexBuffer9* buffer) override;
+  void IndexBufferDestroyed(IndexBuffer9* buffer) override;
+
+  // The back buffer as ARGB words, top row first.
+  bool ReadBack(std::vector<std::uint32_t>* argb, UINT* width, UINT* height);
+
+ private:
+  struct FvfLayout {
+    bool valid = false;
+    bool pretransformed = false;
+    GLint positionSize = 3;
+    int normal = -1, diffuse = -1, specular = -1;
+    int texCount = 0;
+    std::array<int, 8> texOffset{};
+    std::array<GLint, 8> texSize{};
+    UINT size = 0;
+  };
+
+  bool CreateBackBuffer(const D3DPRESENT_PARAMETERS& params);
+  void DestroyBackBuffer();
+  void ApplyWindowMode(const D3DPRESENT_PARAMETERS& params);
+  void InitContextState();
+  void ForgetShadows();
+
+  // Draw helpers (GLDraw.cpp).
+  static FvfLayout DecodeFvf(DWORD fvf);
+  void ApplyViewport(const D3DVIEWPORT9& vp);
+  void ApplyRasterStates(const DeviceState& state);
+  void ApplyTransforms(const DeviceState& state, bool pretransformed);
+  void ApplyLighting(const DeviceState& state, const FvfLayout& layout);
+  void ApplyFog(const DeviceState& state, bool pretransformed);
+  void ApplyStages(const DeviceState& state, const FvfLayout& layout);
+  void ApplyStage(int unit, const DeviceState& state, const FvfLayout& layout);
+  void SetVertexArrays(const DeviceState& state, const FvfLayout& layout, const BYTE* base,
+                       UINT stride);
+  void BindTextureObject(int unit, Texture9* texture, const DeviceState& state);
+  GLuint PrepareTexture(Texture9* texture);
+  GLuint PrepareVertexBuffer(VertexBuffer9* buffer);
+  GLuint PrepareIndexBuffer(IndexBuffer9* buffer);
+  void SelectUnit(int unit);
+  void SelectClientUnit(int unit);
+  void Enable(GLenum cap, bool on, Shadow<bool>& shadow);
+  void ClientState(GLenum array, bool on, Shadow<bool>& shadow);
+  void BindArrayBuffer(GLuint name);
+  void BindElementBuffer(GLuint name);
+
+  GLFunctions fn_;
+  SDL_Window* window_ = nullptr;
+  void* context_ = nullptr;
+  D3DPRESENT_PARAMETERS params_{};
+  GLuint framebuffer_ = 0, colourBuffer_ = 0, depthBuffer_ = 0;
+  UINT width_ = 0, height_ = 0;
+  bool hadFocus_ = false;
+  GLuint whiteTexture_ = 0;
+
+  // Per-texture-object sampler parameters, indexed by GL name.
+  std::vector<TexParams> texParams_;
+  std::vector<std::uint8_t> texAllocated_;
+  std::vector<std::uint8_t> bufferAllocated_;  // by GL buffer name: storage exists
+  std::vector<UINT> bufferSize_;
+
+  // Shadows of GL state.
+  Shadow<bool> depthTest_, blend_, alphaTest_, cullFace_, lighting_, fog_, normalize_,
+      colorMaterial_, stencilTest_, scissorTest_, colorSum_, polygonOffset_;
+  std::array<Shadow<bool>, kMaxLights> lightOn_;
+  Shadow<bool> vertexArray_, normalArray_, colorArray_, secondaryArray_;
+  std::array<Shadow<bool>, kGLStages> texture2D_, texCoordArray_;
+  std::array<Shadow<DWORD>, kGLStages> texGen_;
+  std::array<Shadow<Combine>, kGLStages> combine_;
+  std::array<Shadow<DWORD>, kGLStages> envColour_;
+  std::array<Shadow<GLuint>, kGLStages> boundTexture_;
+  std::array<Shadow<std::array<float, 16>>, kGLStages> texMatrix_;
+  Shadow<int> activeUnit_, clientUnit_;
+  Shadow<GLuint> arrayBuffer_, elementBuffer_;
+  Shadow<bool> depthMask_;
+  Shadow<std::array<bool, 4>> colourMask_;
+  Shadow<GLenum> depthFunc_, cullSide_, shadeModel_, polygonMode_, colorMaterialMode_;
+  Shadow<std::array<GLenum, 4>> blendFunc_;
+  Shadow<std::array<GLenum, 2>> blendEquation_;
+  Shadow<DWORD> blendColour_;
+  Shadow<std::array<DWORD, 2>> alphaFunc_;
+  Shadow<std::array<DWORD, 3>> stencilFunc_;
+  Shadow<std::array<DWORD, 3>> stencilOp_;
+  Shadow<DWORD> stencilWriteMask_;
+  Shadow<std::array<DWORD, 2>> depthBias_;
+  Shadow<std::array<GLint, 4>> viewport_;
+  Shadow<std::array<float, 2>> depthRange_;
+  Shadow<std::array<DWORD, 6>> fogParams_;
+  Shadow<std::array<DWORD, 2>> lightModel_;
+  Shadow<bool> specularOn_;
+  std::uint64_t lightsVersion_ = ~0ull;
+  D3DMATRIX lightsView_{};
+  D3DMATERIAL9 material_{};
+  bool materialKnown_ = false;
+  // The matrices GL holds: which transform version, and whether for screen-space vertices.
+  std::uint64_t transformVersion_ = ~0ull;
+  int transformMode_ = -1;  // 0: world/view/projection, 1: pre-transformed
+  std::array<DWORD, 4> transformViewport_{};
+};
+
+GLBackend* AsGLBackend(RenderBackend* backend);
+
+}  // namespace platform::d3d9::gl

@@ -1,0 +1,79 @@
+# Shared by the end-to-end scripts: a private Xvfb display and helpers to drive the game.
+# Usage: source lib.sh <build dir>
+
+BUILD_DIR=$(cd "${1:?build dir}" && pwd)
+ARTIFACTS="$BUILD_DIR/artifacts/e2e"
+mkdir -p "$ARTIFACTS"
+XVFB_PID=""
+GAME_PID=""
+
+fail() {
+  echo "FAIL: $*" >&2
+  exit 1
+}
+
+cleanup() {
+  [ -n "$GAME_PID" ] && kill "$GAME_PID" 2>/dev/null
+  [ -n "$XVFB_PID" ] && kill "$XVFB_PID" 2>/dev/null
+  wait 2>/dev/null
+}
+trap cleanup EXIT
+
+# Starts Xvfb on the first free display number from 90 on; exports DISPLAY.
+start_xvfb() {
+  local size=${1:-1024x768x24}
+  local n
+  for n in $(seq 90 140); do
+    if [ ! -e "/tmp/.X$n-lock" ] && [ ! -e "/tmp/.X11-unix/X$n" ]; then
+      Xvfb ":$n" -screen 0 "$size" -nolisten tcp >/dev/null 2>&1 &
+      XVFB_PID=$!
+      export DISPLAY=":$n"
+      local i
+      for i in $(seq 1 50); do
+        xdpyinfo >/dev/null 2>&1 && return 0
+        kill -0 "$XVFB_PID" 2>/dev/null || break
+        sleep 0.1
+      done
+      kill "$XVFB_PID" 2>/dev/null
+      XVFB_PID=""
+    fi
+  done
+  fail "could not start Xvfb"
+}
+
+# Starts the game from the build folder (it reads ./Data), with extra environment.
+start_game() {
+  (cd "$BUILD_DIR" && exec env "$@" ./yulerush) >"$ARTIFACTS/game.out" 2>"$ARTIFACTS/game.err" &
+  GAME_PID=$!
+}
+
+# Prints the window id of the game's window once it is mapped (waits up to 20 s).
+find_game_window() {
+  local i id
+  for i in $(seq 1 200); do
+    id=$(xdotool search --onlyvisible --name '^Application$' 2>/dev/null | head -n 1)
+    if [ -n "$id" ]; then
+      echo "$id"
+      return 0
+    fi
+    kill -0 "$GAME_PID" 2>/dev/null || return 1
+    sleep 0.1
+  done
+  return 1
+}
+
+# Waits up to $2 seconds for the game to end; prints its exit code.
+wait_game_exit() {
+  local limit=${1:-20} i
+  for i in $(seq 1 $((limit * 10))); do
+    if ! kill -0 "$GAME_PID" 2>/dev/null; then
+      wait "$GAME_PID"
+      local code=$?
+      GAME_PID=""
+      echo "$code"
+      return 0
+    fi
+    sleep 0.1
+  done
+  echo "timeout"
+}

@@ -1,0 +1,16 @@
+#include "support/Headless.h"
+
+#include "app/AppShell.h"
+#include "platform/Platform.h"
+#include "platform/d3d9/D3D9Headless.h"
+#include "platform/win32/Win32Headless.h"
+
+void ResetHeadlessPlatform() {
+  platform::SetBackend(platform::Backend::Headless);
+  platform::win32::HeadlessReset();
+  platform::d3d9::HeadlessResetD3D();
+  ResetFrameClock();
+}
+
+void HeadlessTest::SetUp() { ResetHeadlessPlatform(); }
+void HeadlessTest::TearDown() { ResetHeadlessPlatform(); }
