@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "app/EngineServices.h"
+#include "platform/Random.h"
 
 float g_frameTime = 0.0f;
 
@@ -143,7 +144,7 @@ std::int32_t RandomInt(std::int32_t low, std::int32_t high) {
   if (high < low) return low;
   const float span = static_cast<float>(static_cast<std::int64_t>(high) - low + 1);
   for (;;) {
-    const float scaled = static_cast<float>(std::rand()) * span * 3.0517578125e-05f;
+    const float scaled = static_cast<float>(platform::Random()) * span * 3.0517578125e-05f;
     const std::int64_t result = low + static_cast<std::int64_t>(std::floor(scaled));
     if (result <= high) return static_cast<std::int32_t>(result);
   }
@@ -154,7 +155,7 @@ float RandomFloat(float low, float high) {
   const float top = high + 1.0f;
   const float span = top - low;
   for (;;) {
-    const float result = low + static_cast<float>(std::rand()) * span * 3.0517578125e-05f;
+    const float result = low + static_cast<float>(platform::Random()) * span * 3.0517578125e-05f;
     if (result <= high) return result;
   }
 }

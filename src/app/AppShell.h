@@ -49,7 +49,8 @@ class AppShell {
 // Seconds of the last frame, written by the message loop before each OnFrame.
 extern float g_frameTime;
 
-// Inclusive random ranges drawn by rejection from rand().
+// Inclusive random ranges drawn by rejection from the 15-bit runtime generator
+// (platform::Random), seeded once at start-up.
 std::int32_t RandomInt(std::int32_t low, std::int32_t high);
 float RandomFloat(float low, float high);
 

@@ -43,7 +43,7 @@ bool GraphicsDevice::Init(HWND window, AppSettings settings) {
   if (!direct3D) return false;
   direct3D->GetDeviceCaps(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, &caps);
   if (window) Configure(window, settings);
-  if (device) stateCache.Apply(true);
+  if (device) stateCache.ApplyTo(*this, true);
   if (device && SUCCEEDED(D3DXCreateSprite(device, &sprite))) return true;
   MessageBoxA(nullptr, "Error fatal", "Error", MB_ICONERROR);
   return false;
@@ -128,7 +128,7 @@ int GraphicsDevice::Reset() {
   if (FAILED(device->Reset(&presentParams))) return kResetFailed;
   for (DeviceResource* object : deviceObjects) object->OnResetDevice();
   if (sprite) sprite->OnResetDevice();
-  stateCache.Apply(true);
+  stateCache.ApplyTo(*this, true);
   NotifySceneOfReset();
   return kResetDone;
 }

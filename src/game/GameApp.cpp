@@ -4,13 +4,14 @@
 #include <ctime>
 
 #include "app/GraphicsDevice.h"
+#include "platform/Random.h"
 #include "platform/d3dx9/D3DX9Sprite.h"
 
 GameApp::GameApp() = default;
 GameApp::~GameApp() = default;
 
 bool GameApp::OnInit() {
-  std::srand(static_cast<unsigned>(std::time(nullptr)));
+  platform::SeedRandom(static_cast<std::uint32_t>(std::time(nullptr)));
   if (!g_graphicsDevice || !g_graphicsDevice->Init(hwnd, settings)) return false;
   return true;
 }

@@ -70,8 +70,11 @@ RenderStateSet::RenderStateSet() {
 }
 
 bool RenderStateSet::Apply(bool force) const {
-  GraphicsDevice* gd = g_graphicsDevice;
-  if (!gd) return false;
+  return g_graphicsDevice ? ApplyTo(*g_graphicsDevice, force) : false;
+}
+
+bool RenderStateSet::ApplyTo(GraphicsDevice& device, bool force) const {
+  GraphicsDevice* gd = &device;
   bool ok = true;
   for (int s = 0; s < kRenderStates; ++s) {
     if (entries[s].specified)

@@ -32,6 +32,8 @@ class RenderStateSet : public Resource {
   // Sends every specified entry in table order through the graphics device's cached
   // setters. Returns false if any setter failed (the others are still sent).
   bool Apply(bool force) const;
+  // The same through a given device (the device applies its own cache this way).
+  bool ApplyTo(class GraphicsDevice& device, bool force) const;
 
   void CopyFrom(const RenderStateSet& other);
 

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/AppShell.h"
+#include "platform/Random.h"
 #include "platform/win32/Win32Headless.h"
 #include "support/Headless.h"
 
@@ -168,13 +169,17 @@ TEST_F(AppShellTest, NoFramesWhileInactiveAndTimeAwayArrivesAsOneFrame) {
   HeadlessSetTickCount(1000);
   static HWND window;
   window = shell.GetWindow();
+  // Each step runs when the queue is empty; a step that posts nothing ends in a frame
+  // while active.
   shell.script = {
+      [](ScriptedShell&) {},
       [](ScriptedShell&) { HeadlessAdvanceTicks(10); },
       // Minimise: the loop now waits in GetMessage and makes no frames.
       [](ScriptedShell&) { PostMessageA(window, WM_SIZE, SIZE_MINIMIZED, 0); },
       [](ScriptedShell&) { HeadlessAdvanceTicks(4000); },
       [](ScriptedShell&) { HeadlessAdvanceTicks(1000); },
       [](ScriptedShell&) { PostMessageA(window, WM_SIZE, SIZE_RESTORED, 0); },
+      [](ScriptedShell&) {},
       [](ScriptedShell&) { HeadlessAdvanceTicks(20); },
   };
   HeadlessSetIdleHook(&ScriptedShell::Idle, &shell);
@@ -211,7 +216,7 @@ TEST_F(AppShellTest, QuitStopsTheLoop) {
 }
 
 TEST(RandomTest, IntStaysInItsInclusiveRangeAndReachesBothEnds) {
-  std::srand(7);
+  platform::SeedRandom(7);
   for (int i = 0; i < 1000; ++i) EXPECT_EQ(RandomInt(5, 5), 5);
   std::set<int> seen;
   for (int i = 0; i < 3000; ++i) {
@@ -229,7 +234,7 @@ TEST(RandomTest, IntStaysInItsInclusiveRangeAndReachesBothEnds) {
 }
 
 TEST(RandomTest, FloatNeverAboveHigh) {
-  std::srand(11);
+  platform::SeedRandom(11);
   float top = 0.0f;
   for (int i = 0; i < 200000; ++i) {
     const float v = RandomFloat(0.0f, 1.0f);
@@ -251,7 +256,7 @@ TEST(RandomTest, ReversedRangesReturnLowInsteadOfSpinning) {
 }
 
 TEST(RandomTest, FullIntRangeDoesNotOverflow) {
-  std::srand(3);
+  platform::SeedRandom(3);
   bool negative = false, positive = false;
   for (int i = 0; i < 1000; ++i) {
     const auto v = RandomInt(INT32_MIN, INT32_MAX);
