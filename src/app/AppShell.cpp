@@ -137,7 +137,7 @@ void AppShell::Quit() {
   PostQuitMessage(0);
 }
 
-bool AppShell::StartInput() { return StartInputServices(instance, hwnd); }
+bool AppShell::StartInput() { return StartInputServices(instance, hwnd, settings); }
 
 std::int32_t RandomInt(std::int32_t low, std::int32_t high) {
   // An empty range would never draw a value in it.

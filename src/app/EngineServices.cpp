@@ -1,16 +1,59 @@
 #include "app/EngineServices.h"
 
 #include "app/GraphicsDevice.h"
+#include "engine/input/InputSystem.h"
+#include "engine/input/Keyboard.h"
+#include "engine/input/Mouse.h"
+#include "engine/materials/MaterialManager.h"
+#include "engine/materials/ModelManager.h"
+#include "engine/resources/ResourceManagers.h"
+#include "engine/scene/RenderQueue.h"
+#include "engine/scene/Scene.h"
+
+namespace {
+
+template <class T>
+void Destroy(T*& service) {
+  delete service;
+  service = nullptr;
+}
+
+void RestoreSceneAfterReset() {
+  if (g_scene) g_scene->RestoreLights();
+}
+
+}  // namespace
 
 void CreateEngineServices() {
   g_graphicsDevice = new GraphicsDevice();
+  g_graphicsDevice->SetResetListener(&RestoreSceneAfterReset);
+  g_textureManager = new TextureManager();
+  g_materialManager = new MaterialManager();
+  g_renderStateManager = new RenderStateManager();
+  g_modelManager = new ModelManager();
+  g_renderQueue = new RenderQueue();
+  g_scene = new Scene();
+  g_keyboard = new Keyboard();
+  g_mouse = new Mouse();
+  g_inputSystem = new InputSystem();
 }
 
 void DestroyEngineServices() {
-  delete g_graphicsDevice;
-  g_graphicsDevice = nullptr;
+  Destroy(g_fontManager);
+  Destroy(g_inputSystem);
+  Destroy(g_mouse);
+  Destroy(g_keyboard);
+  Destroy(g_scene);
+  Destroy(g_renderQueue);
+  Destroy(g_modelManager);
+  Destroy(g_renderStateManager);
+  Destroy(g_materialManager);
+  Destroy(g_textureManager);
+  Destroy(g_graphicsDevice);
 }
 
-void CreateFontManager() {}
+void CreateFontManager() { g_fontManager = new FontManager(); }
 
-bool StartInputServices(HINSTANCE, HWND) { return true; }
+bool StartInputServices(HINSTANCE instance, HWND window, const AppSettings& settings) {
+  return g_inputSystem && g_inputSystem->Start(instance, window, settings);
+}

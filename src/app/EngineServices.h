@@ -2,6 +2,7 @@
 // torn down in a fixed order after the message loop ends.
 #pragma once
 
+#include "app/AppSettings.h"
 #include "platform/win32/Win32Types.h"
 
 // Creates every engine service in start-up order.
@@ -12,4 +13,4 @@ void DestroyEngineServices();
 // Creates the font manager (after the window exists); it loads its default font.
 void CreateFontManager();
 // Starts keyboard, mouse and the input system on the window; false on failure.
-bool StartInputServices(HINSTANCE instance, HWND window);
+bool StartInputServices(HINSTANCE instance, HWND window, const AppSettings& settings);

@@ -4,15 +4,24 @@
 #include <ctime>
 
 #include "app/GraphicsDevice.h"
+#include "engine/input/Keyboard.h"
+#include "engine/input/Mouse.h"
+#include "engine/resources/ResourceManagers.h"
 #include "platform/Random.h"
 #include "platform/d3dx9/D3DX9Sprite.h"
 
-GameApp::GameApp() = default;
+GameApp::GameApp() {
+  // Every asset is read straight from the data folder.
+  dataRoot = ".\\Data\\";
+  textureFolder = materialFolder = renderStateFolder = modelFolder = meshFolder =
+      waveSoundFolder = waveSound3DFolder = musicFolder = dataRoot;
+}
 GameApp::~GameApp() = default;
 
 bool GameApp::OnInit() {
   platform::SeedRandom(static_cast<std::uint32_t>(std::time(nullptr)));
   if (!g_graphicsDevice || !g_graphicsDevice->Init(hwnd, settings)) return false;
+  if (!StartInput()) return false;
   return true;
 }
 
@@ -26,6 +35,8 @@ bool GameApp::PrepareDevice() {
 }
 
 void GameApp::OnFrame() {
+  g_keyboard->Update();
+  g_mouse->Update();
   if (!PrepareDevice()) return;
   g_graphicsDevice->Clear();
   if (!g_graphicsDevice->BeginScene()) return;

@@ -62,18 +62,19 @@ find_game_window() {
   return 1
 }
 
-# Waits up to $2 seconds for the game to end; prints its exit code.
+# Waits up to $1 seconds for the game to end; sets GAME_CODE to its exit code or "timeout".
+# (Not to be called in a command substitution: only this shell can wait for the game.)
 wait_game_exit() {
   local limit=${1:-20} i
+  GAME_CODE="timeout"
   for i in $(seq 1 $((limit * 10))); do
     if ! kill -0 "$GAME_PID" 2>/dev/null; then
       wait "$GAME_PID"
-      local code=$?
+      GAME_CODE=$?
       GAME_PID=""
-      echo "$code"
       return 0
     fi
     sleep 0.1
   done
-  echo "timeout"
+  return 1
 }

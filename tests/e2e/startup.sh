@@ -23,6 +23,6 @@ geometry=$(xdotool getwindowgeometry "$win" | awk '/Geometry/ {print $2}')
 kill -0 "$GAME_PID" 2>/dev/null || fail "the game died after opening its window"
 
 "$BUILD_DIR/tools/x_close_window" "$win" || fail "could not send the close request"
-code=$(wait_game_exit 20)
-[ "$code" = "0" ] || fail "after the close request the game ended with '$code', expected 0; stderr: $(cat "$ARTIFACTS/game.err")"
+wait_game_exit 20
+[ "$GAME_CODE" = "0" ] || fail "after the close request the game ended with '$GAME_CODE', expected 0; stderr: $(cat "$ARTIFACTS/game.err")"
 echo "window $win ($geometry) closed, exit 0; screenshot in $ARTIFACTS/startup.png"

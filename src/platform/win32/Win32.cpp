@@ -203,6 +203,9 @@ void RemoveSdlEventHook(SdlEventHook hook) {
 
 bool EnsureSdlVideo() {
   if (SDL_WasInit(SDL_INIT_VIDEO)) return true;
+  // Only a real display will do: without one SDL would fall back to an off-screen
+  // driver and the game would run with nobody able to see it.
+  SDL_SetHintWithPriority(SDL_HINT_VIDEODRIVER, "x11,wayland", SDL_HINT_DEFAULT);
   return SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
 }
 
@@ -291,11 +294,19 @@ HWND CreateWindowExA(DWORD, LPCSTR className, LPCSTR windowName, DWORD style, in
     SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 8);
     Uint32 flags = SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN;
     int sx = x, sy = y;
+    int sw = width, sh = height;
     if (popup && !captioned) {
       flags |= SDL_WINDOW_FULLSCREEN_DESKTOP | SDL_WINDOW_BORDERLESS;
       sx = sy = SDL_WINDOWPOS_UNDEFINED;
+      // Without a window manager the X window keeps the size it is created with, whatever
+      // the full-screen flag says: create it at the desktop's size.
+      SDL_DisplayMode desktop{};
+      if (SDL_GetDesktopDisplayMode(0, &desktop) == 0 && desktop.w > 0 && desktop.h > 0) {
+        sw = desktop.w;
+        sh = desktop.h;
+      }
     }
-    SDL_Window* sdl = SDL_CreateWindow(windowName ? windowName : "", sx, sy, width, height, flags);
+    SDL_Window* sdl = SDL_CreateWindow(windowName ? windowName : "", sx, sy, sw, sh, flags);
     if (!sdl) return nullptr;
     w->sdl = sdl;
     int top = 0, left = 0, bottom = 0, right = 0;
