@@ -1,24 +1,27 @@
 // The OpenGL backend's life cycle: context and back buffer, clears, presenting the back
 // buffer letterboxed into the window, reading it back, and freeing GPU copies of resources.
 // Drawing itself is in gl/GLDraw.cpp.
+#include "platform/d3d9/gl/GLBackend.h"
+
 #include <SDL.h>
 
 #include <algorithm>
 #include <cstring>
 
 #include "platform/d3d9/Device9.h"
-#include "platform/d3d9/gl/GLBackend.h"
 #include "platform/win32/Win32Sdl.h"
 
 namespace platform::d3d9 {
 
-RenderBackend* CreateGLBackend() { return new gl::GLBackend(); }
+RenderBackend* CreateGLBackend() {
+  return new gl::GLBackend();
+}
 
 bool QueryRealDesktopMode(D3DDISPLAYMODE* mode) {
   if (!mode) return false;
   // Video stays initialised once opened: the adapter asks often, and the window layer
-  // shares the same (reference counted) subsystem.
-  if (!SDL_WasInit(SDL_INIT_VIDEO) && SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return false;
+  // shares the same subsystem (and its refusal of display-less drivers).
+  if (!platform::win32::EnsureSdlVideo()) return false;
   SDL_DisplayMode dm{};
   if (SDL_GetDesktopDisplayMode(0, &dm) != 0 || dm.w <= 0 || dm.h <= 0) return false;
   mode->Width = static_cast<UINT>(dm.w);
@@ -32,7 +35,9 @@ bool QueryRealDesktopMode(D3DDISPLAYMODE* mode) {
 
 namespace platform::d3d9::gl {
 
-GLBackend* AsGLBackend(RenderBackend* backend) { return dynamic_cast<GLBackend*>(backend); }
+GLBackend* AsGLBackend(RenderBackend* backend) {
+  return dynamic_cast<GLBackend*>(backend);
+}
 
 GLBackend::~GLBackend() {
   if (!context_) return;
@@ -64,9 +69,14 @@ bool GLBackend::Create(HWND window, const D3DPRESENT_PARAMETERS& params) {
   return true;
 }
 
-bool GLBackend::Reset(const D3DPRESENT_PARAMETERS& params) {
+bool GLBackend::MakeCurrent() {
   if (!context_) return false;
-  SDL_GL_MakeCurrent(window_, context_);
+  if (SDL_GL_GetCurrentContext() == context_) return true;
+  return SDL_GL_MakeCurrent(window_, context_) == 0;
+}
+
+bool GLBackend::Reset(const D3DPRESENT_PARAMETERS& params) {
+  if (!MakeCurrent()) return false;
   ApplyWindowMode(params);
   DestroyBackBuffer();
   if (!CreateBackBuffer(params)) return false;
@@ -78,9 +88,20 @@ bool GLBackend::Reset(const D3DPRESENT_PARAMETERS& params) {
 void GLBackend::ApplyWindowMode(const D3DPRESENT_PARAMETERS& params) {
   const bool fullscreen = (SDL_GetWindowFlags(window_) & SDL_WINDOW_FULLSCREEN) != 0;
   if (!params.Windowed && !fullscreen) {
+    SDL_GetWindowSize(window_, &windowedWidth_, &windowedHeight_);
+    // Without a window manager the X window keeps its size through the switch, so it is
+    // made desktop-sized first.
+    SDL_DisplayMode desktop{};
+    const int display = std::max(0, SDL_GetWindowDisplayIndex(window_));
+    if (SDL_GetDesktopDisplayMode(display, &desktop) == 0 && desktop.w > 0 && desktop.h > 0) {
+      SDL_SetWindowPosition(window_, 0, 0);
+      SDL_SetWindowSize(window_, desktop.w, desktop.h);
+    }
     SDL_SetWindowFullscreen(window_, SDL_WINDOW_FULLSCREEN_DESKTOP);
   } else if (params.Windowed && fullscreen) {
     SDL_SetWindowFullscreen(window_, 0);
+    if (windowedWidth_ > 0 && windowedHeight_ > 0)
+      SDL_SetWindowSize(window_, windowedWidth_, windowedHeight_);
   }
   SDL_GL_SetSwapInterval(params.PresentationInterval == D3DPRESENT_INTERVAL_IMMEDIATE ? 0 : 1);
 }
@@ -107,14 +128,17 @@ bool GLBackend::CreateBackBuffer(const D3DPRESENT_PARAMETERS& params) {
   fn_.BindRenderbuffer(GL_RENDERBUFFER, colourBuffer_);
   fn_.RenderbufferStorage(GL_RENDERBUFFER, colourFormat, static_cast<GLsizei>(w),
                           static_cast<GLsizei>(h));
-  fn_.FramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER,
-                              colourBuffer_);
+  fn_.FramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, colourBuffer_);
+  // Stencil only when the format has it: clearing depth alone in a packed depth-stencil
+  // buffer must keep the stencil bits, which software GL does the slow way.
+  const bool stencil = params.AutoDepthStencilFormat == D3DFMT_D24S8;
   fn_.BindRenderbuffer(GL_RENDERBUFFER, depthBuffer_);
-  fn_.RenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH24_STENCIL8, static_cast<GLsizei>(w),
-                          static_cast<GLsizei>(h));
+  fn_.RenderbufferStorage(GL_RENDERBUFFER, stencil ? GL_DEPTH24_STENCIL8 : GL_DEPTH_COMPONENT24,
+                          static_cast<GLsizei>(w), static_cast<GLsizei>(h));
   fn_.FramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER, depthBuffer_);
-  fn_.FramebufferRenderbuffer(GL_FRAMEBUFFER, GL_STENCIL_ATTACHMENT, GL_RENDERBUFFER,
-                              depthBuffer_);
+  if (stencil)
+    fn_.FramebufferRenderbuffer(GL_FRAMEBUFFER, GL_STENCIL_ATTACHMENT, GL_RENDERBUFFER,
+                                depthBuffer_);
   fn_.BindRenderbuffer(GL_RENDERBUFFER, 0);
   if (fn_.CheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE) {
     DestroyBackBuffer();
@@ -188,10 +212,10 @@ void GLBackend::InitContextState() {
 }
 
 void GLBackend::ForgetShadows() {
-  for (Shadow<bool>* s : {&depthTest_, &blend_, &alphaTest_, &cullFace_, &lighting_, &fog_,
-                          &normalize_, &colorMaterial_, &stencilTest_, &scissorTest_, &colorSum_,
-                          &polygonOffset_, &vertexArray_, &normalArray_, &colorArray_,
-                          &secondaryArray_, &depthMask_, &specularOn_})
+  for (Shadow<bool>* s :
+       {&depthTest_, &blend_, &alphaTest_, &cullFace_, &lighting_, &fog_, &normalize_,
+        &colorMaterial_, &stencilTest_, &scissorTest_, &colorSum_, &polygonOffset_, &vertexArray_,
+        &normalArray_, &colorArray_, &secondaryArray_, &depthMask_, &specularOn_})
     s->Forget();
   for (auto& s : lightOn_) s.Forget();
   for (int i = 0; i < kGLStages; ++i) {
@@ -247,13 +271,12 @@ bool GLBackend::IsWindowLost() {
 
 void GLBackend::Clear(const DeviceState& state, DWORD flags, D3DCOLOR colour, float z,
                       DWORD stencil) {
-  if (!framebuffer_) return;
+  if (!framebuffer_ || !MakeCurrent()) return;
   ApplyViewport(state.viewport);
   GLbitfield mask = 0;
   if (flags & D3DCLEAR_TARGET) {
     mask |= GL_COLOR_BUFFER_BIT;
-    if (colourMask_.Set({true, true, true, true}))
-      glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+    if (colourMask_.Set({true, true, true, true})) glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
     glClearColor(((colour >> 16) & 0xFF) / 255.0f, ((colour >> 8) & 0xFF) / 255.0f,
                  (colour & 0xFF) / 255.0f, ((colour >> 24) & 0xFF) / 255.0f);
   }
@@ -268,18 +291,21 @@ void GLBackend::Clear(const DeviceState& state, DWORD flags, D3DCOLOR colour, fl
     glClearStencil(static_cast<GLint>(stencil & 0xFF));
   }
   if (!mask) return;
-  // A clear covers the viewport only.
+  // A clear covers the viewport only; a whole-surface clear goes without the scissor,
+  // which is the fast path in software GL.
   const D3DVIEWPORT9& vp = state.viewport;
-  Enable(GL_SCISSOR_TEST, true, scissorTest_);
-  const GLint top = static_cast<GLint>(vp.Y + vp.Height);
-  glScissor(static_cast<GLint>(vp.X), static_cast<GLint>(height_) - top,
-            static_cast<GLsizei>(vp.Width), static_cast<GLsizei>(vp.Height));
+  const bool whole = vp.X == 0 && vp.Y == 0 && vp.Width >= width_ && vp.Height >= height_;
+  Enable(GL_SCISSOR_TEST, !whole, scissorTest_);
+  if (!whole) {
+    const GLint top = static_cast<GLint>(vp.Y + vp.Height);
+    glScissor(static_cast<GLint>(vp.X), static_cast<GLint>(height_) - top,
+              static_cast<GLsizei>(vp.Width), static_cast<GLsizei>(vp.Height));
+  }
   glClear(mask);
-  Enable(GL_SCISSOR_TEST, false, scissorTest_);
 }
 
 bool GLBackend::Present() {
-  if (!context_ || !framebuffer_) return false;
+  if (!framebuffer_ || !MakeCurrent()) return false;
   int dw = 0, dh = 0;
   SDL_GL_GetDrawableSize(window_, &dw, &dh);
   Enable(GL_SCISSOR_TEST, false, scissorTest_);
@@ -287,18 +313,20 @@ bool GLBackend::Present() {
   fn_.BindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
   fn_.BindFramebuffer(GL_READ_FRAMEBUFFER, framebuffer_);
   glViewport(0, 0, dw, dh);
-  glClearColor(0, 0, 0, 1);
-  glClear(GL_COLOR_BUFFER_BIT);
   if (dw > 0 && dh > 0) {
-    // Scaled to fit with the aspect kept; the rest of the window stays black.
-    const double scale = std::min(static_cast<double>(dw) / width_,
-                                  static_cast<double>(dh) / height_);
+    // Scaled to fit with the aspect kept; the rest of the window is black.
+    const double scale =
+        std::min(static_cast<double>(dw) / width_, static_cast<double>(dh) / height_);
     const int w = std::max(1, static_cast<int>(width_ * scale + 0.5));
     const int h = std::max(1, static_cast<int>(height_ * scale + 0.5));
     const int x = (dw - w) / 2, y = (dh - h) / 2;
+    if (w != dw || h != dh) {
+      glClearColor(0, 0, 0, 1);
+      glClear(GL_COLOR_BUFFER_BIT);
+    }
     const bool exact = w == static_cast<int>(width_) && h == static_cast<int>(height_);
-    fn_.BlitFramebuffer(0, 0, static_cast<GLint>(width_), static_cast<GLint>(height_), x, y,
-                        x + w, y + h, GL_COLOR_BUFFER_BIT, exact ? GL_NEAREST : GL_LINEAR);
+    fn_.BlitFramebuffer(0, 0, static_cast<GLint>(width_), static_cast<GLint>(height_), x, y, x + w,
+                        y + h, GL_COLOR_BUFFER_BIT, exact ? GL_NEAREST : GL_LINEAR);
   }
   SDL_GL_SwapWindow(window_);
   fn_.BindFramebuffer(GL_FRAMEBUFFER, framebuffer_);
@@ -307,7 +335,7 @@ bool GLBackend::Present() {
 }
 
 bool GLBackend::ReadBack(std::vector<std::uint32_t>* argb, UINT* width, UINT* height) {
-  if (!context_ || !framebuffer_ || !argb) return false;
+  if (!framebuffer_ || !argb || !MakeCurrent()) return false;
   const std::size_t rowWords = width_;
   argb->resize(rowWords * height_);
   fn_.BindFramebuffer(GL_READ_FRAMEBUFFER, framebuffer_);
@@ -327,7 +355,7 @@ void GLBackend::TextureChanged(Texture9*) {
 }
 
 void GLBackend::TextureDestroyed(Texture9* texture) {
-  if (!texture->gpuHandle || !context_) return;
+  if (!texture->gpuHandle || !MakeCurrent()) return;
   const GLuint name = texture->gpuHandle;
   for (int unit = 0; unit < kGLStages; ++unit) boundTexture_[unit].Forget();
   glDeleteTextures(1, &name);
@@ -339,7 +367,7 @@ void GLBackend::TextureDestroyed(Texture9* texture) {
 void GLBackend::VertexBufferChanged(VertexBuffer9*) {}
 
 void GLBackend::VertexBufferDestroyed(VertexBuffer9* buffer) {
-  if (!buffer->gpuHandle || !context_) return;
+  if (!buffer->gpuHandle || !MakeCurrent()) return;
   const GLuint name = buffer->gpuHandle;
   arrayBuffer_.Forget();
   fn_.DeleteBuffers(1, &name);
@@ -350,7 +378,7 @@ void GLBackend::VertexBufferDestroyed(VertexBuffer9* buffer) {
 void GLBackend::IndexBufferChanged(IndexBuffer9*) {}
 
 void GLBackend::IndexBufferDestroyed(IndexBuffer9* buffer) {
-  if (!buffer->gpuHandle || !context_) return;
+  if (!buffer->gpuHandle || !MakeCurrent()) return;
   const GLuint name = buffer->gpuHandle;
   elementBuffer_.Forget();
   fn_.DeleteBuffers(1, &name);

@@ -86,6 +86,8 @@ class GLBackend final : public RenderBackend {
     UINT size = 0;
   };
 
+  // Makes this device's context current (another device may have taken it); false if none.
+  bool MakeCurrent();
   bool CreateBackBuffer(const D3DPRESENT_PARAMETERS& params);
   void DestroyBackBuffer();
   void ApplyWindowMode(const D3DPRESENT_PARAMETERS& params);
@@ -103,7 +105,8 @@ class GLBackend final : public RenderBackend {
   void ApplyStage(int unit, const DeviceState& state, const FvfLayout& layout);
   void SetVertexArrays(const DeviceState& state, const FvfLayout& layout, const BYTE* base,
                        UINT stride);
-  void BindTextureObject(int unit, Texture9* texture, const DeviceState& state);
+  // Binds the stage's texture (or white when it has none usable); false for white.
+  bool BindTextureObject(int unit, Texture9* texture, const DeviceState& state);
   GLuint PrepareTexture(Texture9* texture);
   GLuint PrepareVertexBuffer(VertexBuffer9* buffer);
   GLuint PrepareIndexBuffer(IndexBuffer9* buffer);
@@ -121,13 +124,13 @@ class GLBackend final : public RenderBackend {
   GLuint framebuffer_ = 0, colourBuffer_ = 0, depthBuffer_ = 0;
   UINT width_ = 0, height_ = 0;
   bool hadFocus_ = false;
+  int windowedWidth_ = 0, windowedHeight_ = 0;  // the window's size before full screen
   GLuint whiteTexture_ = 0;
 
   // Per-texture-object sampler parameters, indexed by GL name.
   std::vector<TexParams> texParams_;
   std::vector<std::uint8_t> texAllocated_;
   std::vector<std::uint8_t> bufferAllocated_;  // by GL buffer name: storage exists
-  std::vector<UINT> bufferSize_;
 
   // Shadows of GL state.
   Shadow<bool> depthTest_, blend_, alphaTest_, cullFace_, lighting_, fog_, normalize_,
@@ -158,6 +161,9 @@ class GLBackend final : public RenderBackend {
   Shadow<std::array<DWORD, 6>> fogParams_;
   Shadow<std::array<DWORD, 2>> lightModel_;
   Shadow<bool> specularOn_;
+  // Whether GL's eye space is camera space with z flipped (for a camera looking along +z).
+  bool eyeFlip_ = true;
+  bool lightsFlip_ = true;
   std::uint64_t lightsVersion_ = ~0ull;
   D3DMATRIX lightsView_{};
   D3DMATERIAL9 material_{};

@@ -34,8 +34,7 @@ bool GLFunctions::Load() {
   ok &= LoadOne(&GenFramebuffers, "glGenFramebuffers", "glGenFramebuffersEXT");
   ok &= LoadOne(&DeleteFramebuffers, "glDeleteFramebuffers", "glDeleteFramebuffersEXT");
   ok &= LoadOne(&BindFramebuffer, "glBindFramebuffer", "glBindFramebufferEXT");
-  ok &= LoadOne(&CheckFramebufferStatus, "glCheckFramebufferStatus",
-                "glCheckFramebufferStatusEXT");
+  ok &= LoadOne(&CheckFramebufferStatus, "glCheckFramebufferStatus", "glCheckFramebufferStatusEXT");
   ok &= LoadOne(&FramebufferRenderbuffer, "glFramebufferRenderbuffer",
                 "glFramebufferRenderbufferEXT");
   ok &= LoadOne(&GenRenderbuffers, "glGenRenderbuffers", "glGenRenderbuffersEXT");
@@ -47,6 +46,7 @@ bool GLFunctions::Load() {
   mirrorClamp = SDL_GL_ExtensionSupported("GL_EXT_texture_mirror_clamp") ||
                 SDL_GL_ExtensionSupported("GL_ATI_texture_mirror_once") ||
                 SDL_GL_ExtensionSupported("GL_ARB_texture_mirror_clamp_to_edge");
+  fogDistance = SDL_GL_ExtensionSupported("GL_NV_fog_distance");
   return ok;
 }
 

@@ -9,7 +9,7 @@ namespace platform::d3d9::gl {
 
 struct GLFunctions {
   PFNGLACTIVETEXTUREPROC ActiveTexture = nullptr;
-  PFNGLCLIENTACTIVETEXTUREPROC ClientActiveTexture = nullptr;
+  PFNGLCLIENTACTIVETEXTUREARBPROC ClientActiveTexture = nullptr;
   PFNGLBLENDEQUATIONPROC BlendEquation = nullptr;
   PFNGLBLENDFUNCSEPARATEPROC BlendFuncSeparate = nullptr;
   PFNGLBLENDEQUATIONSEPARATEPROC BlendEquationSeparate = nullptr;
@@ -32,6 +32,7 @@ struct GLFunctions {
   PFNGLBLITFRAMEBUFFERPROC BlitFramebuffer = nullptr;
   PFNGLDRAWELEMENTSBASEVERTEXPROC DrawElementsBaseVertex = nullptr;  // optional
   bool mirrorClamp = false;  // GL_EXT_texture_mirror_clamp / ATI_texture_mirror_once
+  bool fogDistance = false;  // GL_NV_fog_distance: fog by the distance from the eye
 
   // Loads every entry point; false when a required one is missing.
   bool Load();

@@ -1,0 +1,5 @@
+#include "engine/scene/TargetedNode.h"
+
+void TargetedNode::OnUpdate() {
+  target.Update();
+}

@@ -1,0 +1,347 @@
+// D3DXLoadMeshFromX: every Mesh of a .X file merged into one ID3DXMesh.
+//
+// Rules of the merge:
+// - Meshes are taken in document order, at top level or inside Frames (recursively).
+//   References to meshes or frames are not followed.
+// - Inside a Frame, a FrameTransformMatrix applies to the meshes and child frames that
+//   follow it; the running matrix is local × parent (row vectors, as the frame
+//   hierarchy combines them), and a second matrix in the same frame applies on top of
+//   the first. Positions go through the matrix; normals through its inverse transpose
+//   and are renormalised.
+// - Polygons become triangle fans (v0, vi, vi+1).
+// - MeshNormals carries its own per-corner indices: the first corner to use a vertex
+//   gives it its normal, a corner with a different normal uses (or appends) a copy of
+//   the vertex with that normal. Copies keep the original as their point rep, so the
+//   adjacency still joins faces across them.
+// - The format is XYZ plus NORMAL, DIFFUSE and TEX1 if any mesh has them; vertices of
+//   a mesh without them get a zero normal, opaque white and (0, 0).
+// - Materials: each mesh's list is appended (attribute ids offset by the materials
+//   before it). A mesh without a material list gets one default material of its own:
+//   Diffuse and Specular (0.5, 0.5, 0.5, 0), everything else zero, no texture. From a
+//   file Material: Diffuse = face colour, Power, Specular and Emissive with alpha 1,
+//   Ambient (0, 0, 0, 1).
+// - Faces are then sorted by attribute (stable), giving the attribute table; vertices
+//   keep their order. 32-bit indices are used when there are more than 65535 vertices.
+#include <cmath>
+#include <cstring>
+#include <string>
+#include <unordered_map>
+
+#include "platform/FileSystem.h"
+#include "platform/d3dx9/D3DX9MeshImpl.h"
+
+namespace platform::d3dx9 {
+namespace {
+
+// Larger files are refused rather than read.
+constexpr std::size_t kMaxFileBytes = 64u * 1024u * 1024u;
+
+D3DMATERIAL9 DefaultMaterial() {
+  D3DMATERIAL9 m{};
+  m.Diffuse = {0.5f, 0.5f, 0.5f, 0.0f};
+  m.Specular = {0.5f, 0.5f, 0.5f, 0.0f};
+  return m;
+}
+
+D3DMATERIAL9 FromFile(const XMaterialData& x) {
+  D3DMATERIAL9 m{};
+  m.Diffuse = x.faceColor;
+  m.Ambient = {0.0f, 0.0f, 0.0f, 1.0f};
+  m.Specular = {x.specular.r, x.specular.g, x.specular.b, 1.0f};
+  m.Emissive = {x.emissive.r, x.emissive.g, x.emissive.b, 1.0f};
+  m.Power = x.power;
+  return m;
+}
+
+bool SameVector(const D3DXVECTOR3& a, const D3DXVECTOR3& b) {
+  return a.x == b.x && a.y == b.y && a.z == b.z;
+}
+
+// Float colour to ARGB with rounding; a NaN channel (possible in a binary file) is 0.
+D3DCOLOR ToColour(const D3DCOLORVALUE& c) {
+  auto clean = [](float f) { return std::isnan(f) ? 0.0f : f; };
+  return static_cast<D3DCOLOR>(D3DXCOLOR(clean(c.r), clean(c.g), clean(c.b), clean(c.a)));
+}
+
+// A file vertex with one normal, by value: equal normals (+0 and -0 alike) give one key.
+struct NormalKey {
+  DWORD vertex;
+  std::uint32_t x, y, z;
+  bool operator==(const NormalKey& o) const {
+    return vertex == o.vertex && x == o.x && y == o.y && z == o.z;
+  }
+};
+
+struct NormalKeyHash {
+  std::size_t operator()(const NormalKey& k) const {
+    std::uint64_t h = k.vertex * 0x9E3779B97F4A7C15ull;
+    for (std::uint32_t part : {k.x, k.y, k.z}) h = (h ^ part) * 0x100000001B3ull;
+    return static_cast<std::size_t>(h ^ (h >> 32));
+  }
+};
+
+NormalKey MakeKey(DWORD vertex, const D3DXVECTOR3& n) {
+  auto bits = [](float f) {
+    if (f == 0.0f) f = 0.0f;
+    std::uint32_t b;
+    std::memcpy(&b, &f, sizeof b);
+    return b;
+  };
+  return {vertex, bits(n.x), bits(n.y), bits(n.z)};
+}
+
+// Collects meshes under a frame; false (with the message) on a malformed mesh.
+bool WalkFrame(const XObject& frame, const D3DXMATRIX& parent, MeshBuilder& builder,
+               std::string* error) {
+  D3DXMATRIX running = parent;
+  for (const XChild& child : frame.children) {
+    if (child.isReference || !child.object) continue;
+    const XObject& c = *child.object;
+    if (c.templateName == "FrameTransformMatrix") {
+      D3DXMATRIX local;
+      if (!ReadFrameTransformMatrix(c, &local)) {
+        *error = "malformed frame transform";
+        return false;
+      }
+      D3DXMatrixMultiply(&running, &local, &running);
+    } else if (c.templateName == "Mesh") {
+      XMeshData mesh;
+      if (!ReadMesh(c, &mesh, error)) return false;
+      builder.Append(mesh, &running);
+    } else if (c.templateName == "Frame") {
+      if (!WalkFrame(c, running, builder, error)) return false;
+    }
+  }
+  return true;
+}
+
+void ClearOutputs(ID3DXBuffer** adjacency, ID3DXBuffer** materials, ID3DXBuffer** effects,
+                  DWORD* numMaterials, ID3DXMesh** mesh) {
+  if (adjacency) *adjacency = nullptr;
+  if (materials) *materials = nullptr;
+  if (effects) *effects = nullptr;
+  if (numMaterials) *numMaterials = 0;
+  if (mesh) *mesh = nullptr;
+}
+
+}  // namespace
+
+void MeshBuilder::Append(const XMeshData& mesh, const D3DXMATRIX* transform) {
+  const DWORD base = static_cast<DWORD>(positions_.size());
+  const DWORD materialBase = static_cast<DWORD>(materials_.size());
+  const std::size_t fileVertices = mesh.positions.size();
+
+  D3DXMATRIX normalMatrix;
+  if (transform) {
+    D3DXMATRIX inverse;
+    if (D3DXMatrixInverse(&inverse, nullptr, transform)) {
+      D3DXMatrixTranspose(&normalMatrix, &inverse);
+    } else {
+      normalMatrix = *transform;
+    }
+  }
+  auto toNormal = [&](D3DXVECTOR3 n) {
+    if (!transform) return n;
+    D3DXVECTOR3 out;
+    D3DXVec3TransformNormal(&out, &n, &normalMatrix);
+    D3DXVec3Normalize(&out, &out);
+    return out;
+  };
+
+  // This mesh's vertices first, then the copies that normals force.
+  for (std::size_t v = 0; v < fileVertices; ++v) {
+    D3DXVECTOR3 p = mesh.positions[v];
+    if (transform) D3DXVec3TransformCoord(&p, &p, transform);
+    positions_.push_back(p);
+    normals_.push_back(D3DXVECTOR3());
+    colours_.push_back(mesh.hasColours ? ToColour(mesh.colours[v]) : 0xFFFFFFFFu);
+    texCoords_.push_back(mesh.hasTexCoords ? mesh.texCoords[v] : D3DXVECTOR2{0, 0});
+    pointReps_.push_back(base + static_cast<DWORD>(v));
+  }
+  anyNormals_ |= mesh.hasNormals;
+  anyColours_ |= mesh.hasColours;
+  anyTexCoords_ |= mesh.hasTexCoords;
+
+  std::vector<char> normalSet(mesh.hasNormals ? fileVertices : 0, 0);
+  // (vertex, normal) → the vertex or copy that carries that normal; a map rather than
+  // a walk along the copies, so a vertex given many normals costs no more per corner.
+  std::unordered_map<NormalKey, DWORD, NormalKeyHash> carriers;
+  std::vector<D3DXVECTOR3> transformedNormals;
+  if (mesh.hasNormals) {
+    transformedNormals.reserve(mesh.normals.size());
+    for (const auto& n : mesh.normals) transformedNormals.push_back(toNormal(n));
+  }
+
+  std::vector<DWORD> corners;
+  for (std::size_t f = 0; f < mesh.faceSizes.size(); ++f) {
+    const DWORD size = mesh.faceSizes[f];
+    const DWORD start = mesh.faceStarts[f];
+    corners.clear();
+    for (DWORD c = 0; c < size; ++c) {
+      DWORD v = mesh.faceIndices[start + c];
+      if (mesh.hasNormals) {
+        const D3DXVECTOR3& n = transformedNormals[mesh.normalFaceIndices[start + c]];
+        if (!normalSet[v]) {
+          normalSet[v] = 1;
+          normals_[base + v] = n;
+          carriers.emplace(MakeKey(v, n), v);
+        } else if (!SameVector(normals_[base + v], n)) {
+          const auto [it, added] =
+              carriers.emplace(MakeKey(v, n), static_cast<DWORD>(positions_.size()) - base);
+          if (added) {
+            positions_.push_back(positions_[base + v]);
+            normals_.push_back(n);
+            colours_.push_back(colours_[base + v]);
+            texCoords_.push_back(texCoords_[base + v]);
+            pointReps_.push_back(base + v);
+          }
+          v = it->second;
+        }
+      }
+      corners.push_back(base + v);
+    }
+    const DWORD attribute = materialBase + (mesh.hasMaterialList ? mesh.faceMaterials[f] : 0);
+    for (DWORD i = 1; i + 1 < size; ++i) {
+      indices_.push_back(corners[0]);
+      indices_.push_back(corners[i]);
+      indices_.push_back(corners[i + 1]);
+      attributes_.push_back(attribute);
+    }
+  }
+
+  if (mesh.hasMaterialList) {
+    for (const XMaterialData& m : mesh.materials)
+      materials_.push_back({FromFile(m), m.textureFilename, m.hasTexture});
+  } else {
+    materials_.push_back({DefaultMaterial(), std::string(), false});
+  }
+}
+
+HRESULT MeshBuilder::Build(DWORD options, IDirect3DDevice9* device, ID3DXBuffer** adjacency,
+                           ID3DXBuffer** materials, ID3DXBuffer** effectInstances,
+                           DWORD* numMaterials, ID3DXMesh** meshOut) {
+  ClearOutputs(adjacency, materials, effectInstances, numMaterials, meshOut);
+  if (!meshOut || !device) return D3DERR_INVALIDCALL;
+  if (attributes_.empty()) return D3DXERR_LOADEDMESHASNODATA;
+  DWORD fvf = D3DFVF_XYZ;
+  if (anyNormals_) fvf |= D3DFVF_NORMAL;
+  if (anyColours_) fvf |= D3DFVF_DIFFUSE;
+  if (anyTexCoords_) fvf |= D3DFVF_TEX1;
+  const DWORD vertices = static_cast<DWORD>(positions_.size());
+  if (vertices > 0xFFFF) options |= D3DXMESH_32BIT;
+
+  Mesh* mesh = nullptr;
+  HRESULT hr = Mesh::Create(NumFaces(), vertices, options, fvf, device, &mesh);
+  if (FAILED(hr)) return hr;
+  FVFLayout layout;
+  GetFVFLayout(fvf, &layout);
+  void* data = nullptr;
+  if (FAILED(hr = mesh->LockVertexBuffer(0, &data))) {
+    mesh->Release();
+    return hr;
+  }
+  auto* bytes = static_cast<BYTE*>(data);
+  for (DWORD v = 0; v < vertices; ++v) {
+    BYTE* out = bytes + std::size_t{v} * layout.stride;
+    std::memcpy(out, &positions_[v], 12);
+    if (layout.normal >= 0) std::memcpy(out + layout.normal, &normals_[v], 12);
+    if (layout.diffuse >= 0) std::memcpy(out + layout.diffuse, &colours_[v], 4);
+    if (layout.texCount > 0) std::memcpy(out + layout.texOffset[0], &texCoords_[v], 8);
+  }
+  mesh->UnlockVertexBuffer();
+  mesh->WriteIndices(indices_);
+  mesh->Attributes() = attributes_;
+  if (FAILED(hr = mesh->OptimizeInplace(
+                 D3DXMESHOPT_ATTRSORT | D3DXMESHOPT_IGNOREVERTS | D3DXMESHOPT_DONOTSPLIT, nullptr,
+                 nullptr, nullptr, nullptr))) {
+    mesh->Release();
+    return hr;
+  }
+
+  ID3DXBuffer* adjacencyBuffer = nullptr;
+  ID3DXBuffer* materialBuffer = nullptr;
+  ID3DXBuffer* effectBuffer = nullptr;
+  auto fail = [&](HRESULT result) {
+    if (adjacencyBuffer) adjacencyBuffer->Release();
+    if (materialBuffer) materialBuffer->Release();
+    if (effectBuffer) effectBuffer->Release();
+    mesh->Release();
+    return result;
+  };
+  if (adjacency) {
+    if (FAILED(D3DXCreateBuffer(NumFaces() * 3 * sizeof(DWORD), &adjacencyBuffer)))
+      return fail(E_OUTOFMEMORY);
+    hr = mesh->ConvertPointRepsToAdjacency(
+        pointReps_.data(), static_cast<DWORD*>(adjacencyBuffer->GetBufferPointer()));
+    if (FAILED(hr)) return fail(hr);
+  }
+  const DWORD count = static_cast<DWORD>(materials_.size());
+  if (materials) {
+    std::size_t size = count * sizeof(D3DXMATERIAL);
+    for (const auto& m : materials_)
+      if (m.hasTexture) size += m.texture.size() + 1;
+    if (size > 0xFFFFFFFFu || FAILED(D3DXCreateBuffer(static_cast<DWORD>(size), &materialBuffer)))
+      return fail(E_OUTOFMEMORY);
+    auto* array = static_cast<D3DXMATERIAL*>(materialBuffer->GetBufferPointer());
+    char* names = reinterpret_cast<char*>(array + count);
+    for (DWORD i = 0; i < count; ++i) {
+      array[i].MatD3D = materials_[i].material;
+      array[i].pTextureFilename = nullptr;
+      if (materials_[i].hasTexture) {
+        std::memcpy(names, materials_[i].texture.c_str(), materials_[i].texture.size() + 1);
+        array[i].pTextureFilename = names;
+        names += materials_[i].texture.size() + 1;
+      }
+    }
+  }
+  if (effectInstances) {
+    // Zero-filled: no effect file and no defaults for any material.
+    if (FAILED(D3DXCreateBuffer(count * sizeof(D3DXEFFECTINSTANCE), &effectBuffer)))
+      return fail(E_OUTOFMEMORY);
+  }
+  if (adjacency) *adjacency = adjacencyBuffer;
+  if (materials) *materials = materialBuffer;
+  if (effectInstances) *effectInstances = effectBuffer;
+  if (numMaterials) *numMaterials = count;
+  *meshOut = mesh;
+  return D3D_OK;
+}
+
+}  // namespace platform::d3dx9
+
+HRESULT D3DXLoadMeshFromXInMemory(LPCVOID memory, DWORD sizeOfMemory, DWORD options,
+                                  IDirect3DDevice9* device, ID3DXBuffer** adjacency,
+                                  ID3DXBuffer** materials, ID3DXBuffer** effectInstances,
+                                  DWORD* numMaterials, ID3DXMesh** mesh) {
+  using namespace platform::d3dx9;
+  ClearOutputs(adjacency, materials, effectInstances, numMaterials, mesh);
+  if (!memory || !device || !mesh) return D3DERR_INVALIDCALL;
+  XFile file;
+  if (!file.Parse(memory, sizeOfMemory)) return D3DXERR_INVALIDDATA;
+  MeshBuilder builder;
+  std::string error;
+  D3DXMATRIX identity;
+  D3DXMatrixIdentity(&identity);
+  for (const auto& object : file.Objects()) {
+    if (object->templateName == "Mesh") {
+      XMeshData data;
+      if (!ReadMesh(*object, &data, &error)) return D3DXERR_INVALIDDATA;
+      builder.Append(data, nullptr);
+    } else if (object->templateName == "Frame") {
+      if (!WalkFrame(*object, identity, builder, &error)) return D3DXERR_INVALIDDATA;
+    }
+  }
+  return builder.Build(options, device, adjacency, materials, effectInstances, numMaterials, mesh);
+}
+
+HRESULT D3DXLoadMeshFromX(LPCSTR filename, DWORD options, IDirect3DDevice9* device,
+                          ID3DXBuffer** adjacency, ID3DXBuffer** materials,
+                          ID3DXBuffer** effectInstances, DWORD* numMaterials, ID3DXMesh** mesh) {
+  using namespace platform::d3dx9;
+  ClearOutputs(adjacency, materials, effectInstances, numMaterials, mesh);
+  if (!filename || !device || !mesh) return D3DERR_INVALIDCALL;
+  std::string data;
+  if (!platform::ReadWholeFile(filename, &data, kMaxFileBytes)) return D3DXERR_INVALIDDATA;
+  return D3DXLoadMeshFromXInMemory(data.data(), static_cast<DWORD>(data.size()), options, device,
+                                   adjacency, materials, effectInstances, numMaterials, mesh);
+}

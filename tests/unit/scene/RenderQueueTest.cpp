@@ -1,0 +1,303 @@
+// The render queue's drawing order on the recording device: grouping of opaque
+// subsets, far-to-near order of see-through ones, listeners, and the animated passes.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/GraphicsDevice.h"
+#include "engine/gui/Texture.h"
+#include "engine/materials/Material.h"
+#include "engine/materials/Model.h"
+#include "engine/materials/RenderStateSet.h"
+#include "engine/scene/AnimatedDrawable.h"
+#include "engine/scene/Camera.h"
+#include "engine/scene/DrawListener.h"
+#include "engine/scene/ModelNode.h"
+#include "engine/scene/RenderQueue.h"
+#include "engine/scene/Scene.h"
+#include "platform/d3d9/D3D9Headless.h"
+#include "support/HeadlessDevice.h"
+
+namespace {
+
+using platform::d3d9::CallRecord;
+using platform::d3d9::Log;
+
+// A call of interest in drawing order: "W x" for a world transform whose translation x
+// names the node, "M r" for a material whose diffuse red names it, "T" for a texture.
+std::vector<std::string> DrawTrace() {
+  std::vector<std::string> out;
+  for (const CallRecord& r : Log().Records()) {
+    const std::string name = r.name;
+    if (name == "SetTransform" && r.args[0] == D3DTS_WORLD)
+      out.push_back("W" + std::to_string(static_cast<int>(r.values[12])));
+    else if (name == "SetMaterial")
+      out.push_back("M" + std::to_string(static_cast<int>(r.values[0] * 10 + 0.5f)));
+    else if (name == "SetTexture")
+      out.push_back("T" + std::to_string(r.args[0]));
+  }
+  return out;
+}
+
+int CullModeChanges() {
+  int n = 0;
+  for (const CallRecord& r : Log().Named("SetRenderState"))
+    if (r.args[0] == D3DRS_CULLMODE) ++n;
+  return n;
+}
+
+class TraceListener : public DrawListener {
+ public:
+  explicit TraceListener(std::vector<std::string>* trace) : trace(trace) {}
+  void BeforeDraw() override { trace->push_back("before"); }
+  void AfterDraw() override { trace->push_back("after"); }
+  std::vector<std::string>* trace;
+};
+
+class FakeAnimated : public AnimatedDrawable {
+ public:
+  FakeAnimated(std::string n, std::vector<std::string>* trace, RenderStateSet* states, bool alpha)
+      : name(std::move(n)), trace(trace), states(states), alpha(alpha) {}
+  void Submit() override {}
+  bool HasAlphaTexture() const override { return alpha; }
+  RenderStateSet* MeshRenderStates() override { return states; }
+  void DrawMesh() override {
+    trace->push_back(name + " draw cull " + std::to_string((*states)[D3DRS_CULLMODE].value));
+  }
+  void AdvanceAnimation() override { trace->push_back(name + " advance"); }
+  void RefreshPose() override { trace->push_back(name + " pose"); }
+  void AdvanceAndRefresh() override { trace->push_back(name + " advance+pose"); }
+  std::string name;
+  std::vector<std::string>* trace;
+  RenderStateSet* states;
+  bool alpha;
+};
+
+class RenderQueueTest : public HeadlessDeviceTest {
+ protected:
+  void SetUp() override {
+    HeadlessDeviceTest::SetUp();
+    g_scene = &scene;
+    g_renderQueue = &queue;
+    camera.position = D3DXVECTOR3(0, 0, 0);
+    camera.target.position = D3DXVECTOR3(1, 0, 0);
+    scene.AddTargetedNode(&camera);
+    scene.SetCamera(&camera);
+
+    opaqueStates.name = "__DEFAULT__";
+    blendStates.name = "__DEFAULT_TRANSPARENT__";
+    blendStates.Set(D3DRS_ALPHABLENDENABLE, 1);
+    cullNone.name = "AUTO_NOCULL";
+    cullNone.Set(D3DRS_CULLMODE, D3DCULL_NONE);
+    for (int i = 0; i < 3; ++i) {
+      materials[i].name = "MAT" + std::to_string(i);
+      materials[i].material.Diffuse.r = 0.1f * (i + 1);
+    }
+    materials[2].opaque = false;
+    for (int i = 0; i < 2; ++i) {
+      textures[i].name = "TEX" + std::to_string(i);
+      g_graphicsDevice->GetDevice()->CreateTexture(4, 4, 1, 0, D3DFMT_X8R8G8B8, D3DPOOL_MANAGED,
+                                                   &textures[i].texture, nullptr);
+    }
+  }
+  void TearDown() override {
+    nodes.clear();
+    models.clear();
+    for (Texture& t : textures) {
+      if (t.texture) t.texture->Release();
+      t.texture = nullptr;
+    }
+    g_renderQueue = nullptr;
+    g_scene = nullptr;
+    HeadlessDeviceTest::TearDown();
+  }
+
+  struct Part {
+    RenderStateSet* states;
+    Material* material;
+    Texture* texture;  // may be null: no texture
+  };
+  // A model of hand-made subsets (no mesh: its draws only show as world transforms).
+  Model* MakeModel(const std::vector<Part>& parts) {
+    auto model = std::make_unique<Model>();
+    model->subsets.resize(parts.size());
+    for (std::size_t i = 0; i < parts.size(); ++i) {
+      MeshSubset& s = model->subsets[i];
+      s.owner = model.get();
+      s.index = static_cast<std::uint32_t>(i);
+      s.renderStates = parts[i].states;
+      s.material = parts[i].material;
+      if (parts[i].texture) s.textures.Set(0, parts[i].texture);
+    }
+    models.push_back(std::move(model));
+    return models.back().get();
+  }
+  // A node at (x, 0, 0): x is its distance from the camera and its name in the trace.
+  ModelNode* MakeNode(Model* model, float x) {
+    auto node = std::make_unique<ModelNode>();
+    node->SetPosition({x, 0, 0});
+    node->RebuildMatrices();
+    node->SetModel(model);
+    nodes.push_back(std::move(node));
+    return nodes.back().get();
+  }
+
+  Scene scene;
+  Camera camera;
+  RenderQueue queue;
+  RenderStateSet opaqueStates, blendStates, cullNone;
+  Material materials[3];
+  Texture textures[2];
+  std::vector<std::unique_ptr<Model>> models;
+  std::vector<std::unique_ptr<ModelNode>> nodes;
+};
+
+TEST_F(RenderQueueTest, OpaqueSubsetsAreGroupedByStatesMaterialAndTextures) {
+  Model* a = MakeModel(
+      {{&opaqueStates, &materials[0], &textures[0]}, {&cullNone, &materials[1], &textures[1]}});
+  Model* b = MakeModel(
+      {{&opaqueStates, &materials[0], &textures[1]}, {&cullNone, &materials[1], &textures[1]}});
+  for (int i = 0; i < 3; ++i) {
+    ASSERT_TRUE(queue.SubmitModel(MakeNode(a, 10 + i)));
+    ASSERT_TRUE(queue.SubmitModel(MakeNode(b, 20 + i)));
+  }
+  g_graphicsDevice->stateCache.Apply(true);
+  Log().Clear();
+  queue.Flush();
+  EXPECT_EQ(Log().Count("Clear"), 1);
+  // Two state sets differing in the cull mode, interleaved six times: grouped, the cull
+  // mode changes at most twice (into the second group, and maybe into the first).
+  EXPECT_LE(CullModeChanges(), 2);
+  EXPECT_EQ(Log().Count("SetMaterial"), 2);
+  EXPECT_EQ(Log().Count("SetTexture"), 3);  // (MAT0,TEX0), (MAT0,TEX1), (MAT1,TEX1)
+  EXPECT_EQ(Log().Count("SetTransform"), 12);
+  // Each texture apply opens a group whose items follow in submission order.
+  std::vector<std::vector<std::string>> groups;
+  for (const std::string& s : DrawTrace()) {
+    if (s[0] == 'T')
+      groups.emplace_back();
+    else if (s[0] == 'W' && !groups.empty())
+      groups.back().push_back(s);
+  }
+  using Group = std::vector<std::string>;
+  const Group a0{"W10", "W11", "W12"}, b0{"W20", "W21", "W22"},
+      shared{"W10", "W20", "W11", "W21", "W12", "W22"};
+  ASSERT_EQ(groups.size(), 3u);
+  for (const Group& g : groups) EXPECT_TRUE(g == a0 || g == b0 || g == shared);
+  EXPECT_NE(groups[0], groups[1]);
+  EXPECT_NE(groups[1], groups[2]);
+  EXPECT_NE(groups[0], groups[2]);
+  // Everything was emptied: the next flush draws nothing.
+  Log().Clear();
+  queue.Flush();
+  EXPECT_EQ(Log().Count("SetTransform"), 0);
+  EXPECT_EQ(Log().Count("Clear"), 1);
+  // And the groups fill again on the next frame.
+  queue.SubmitModel(nodes[0].get());
+  Log().Clear();
+  queue.Flush();
+  EXPECT_EQ(Log().Count("SetTransform"), 2);
+}
+
+TEST_F(RenderQueueTest, SeeThroughSubsetsAreDrawnFarToNearAfterOpaqueOnes) {
+  Model* glass = MakeModel({{&blendStates, &materials[2], &textures[0]}});
+  Model* solid = MakeModel({{&opaqueStates, &materials[0], &textures[0]}});
+  queue.SubmitModel(MakeNode(glass, 10));
+  queue.SubmitModel(MakeNode(solid, 5));
+  queue.SubmitModel(MakeNode(glass, 20));
+  queue.SubmitModel(MakeNode(glass, -15));  // behind, at distance 15
+  Log().Clear();
+  queue.Flush();
+  std::vector<std::string> worlds;
+  for (const std::string& s : DrawTrace())
+    if (s[0] == 'W') worlds.push_back(s);
+  EXPECT_EQ(worlds, (std::vector<std::string>{"W5", "W20", "W-15", "W10"}));
+  // The sorted pass applies its material and textures only when they change.
+  EXPECT_EQ(Log().Count("SetMaterial"), 2);
+  EXPECT_EQ(Log().Count("SetTexture"), 2);
+}
+
+TEST_F(RenderQueueTest, SortedPassReappliesTexturesWhenTheStagesDiffer) {
+  Model* m = MakeModel({{&blendStates, &materials[2], &textures[0]},
+                        {&blendStates, &materials[2], nullptr},
+                        {&blendStates, &materials[2], &textures[1]}});
+  MakeNode(m, 10);
+  nodes.back()->items[2].textures = &m->subsets[0].textures;  // same set as item 0
+  queue.SubmitModel(nodes.back().get());
+  Log().Clear();
+  queue.Flush();
+  // TEX0, then the empty set (which clears stage 0), then TEX0 again.
+  std::vector<std::string> textureCalls;
+  for (const CallRecord& r : Log().Named("SetTexture"))
+    textureCalls.push_back(r.object == textures[0].texture ? "TEX0" : r.object ? "?" : "none");
+  EXPECT_EQ(textureCalls, (std::vector<std::string>{"TEX0", "none", "TEX0"}));
+  EXPECT_EQ(Log().Count("SetMaterial"), 1);
+}
+
+TEST_F(RenderQueueTest, ListenedNodeDrawsEverySubsetInTheSortedPassWithItsHooks) {
+  std::vector<std::string> hooks;
+  TraceListener listener(&hooks);
+  Model* m = MakeModel(
+      {{&opaqueStates, &materials[0], &textures[0]}, {&opaqueStates, &materials[1], &textures[0]}});
+  ModelNode* listened = MakeNode(m, 30);
+  listened->SetDrawListener(&listener);
+  EXPECT_EQ(listened->drawListener, nullptr);  // only the items carry it
+  queue.SubmitModel(MakeNode(m, 1));
+  queue.SubmitModel(listened);
+  Log().Clear();
+  queue.Flush();
+  std::vector<std::string> worlds;
+  for (const std::string& s : DrawTrace())
+    if (s[0] == 'W') worlds.push_back(s);
+  // The plain node's two subsets in the grouped pass, then the listened ones.
+  ASSERT_EQ(worlds.size(), 4u);
+  EXPECT_EQ(worlds[2], "W30");
+  EXPECT_EQ(worlds[3], "W30");
+  EXPECT_EQ(hooks, (std::vector<std::string>{"before", "after", "before", "after"}));
+}
+
+TEST_F(RenderQueueTest, SubsetsWithoutMaterialOrStatesGetNoItem) {
+  Model* m = MakeModel({{&opaqueStates, &materials[0], &textures[0]},
+                        {nullptr, nullptr, nullptr},
+                        {&opaqueStates, &materials[1], nullptr}});
+  ModelNode* node = MakeNode(m, 10);
+  ASSERT_EQ(node->items.size(), 2u);
+  EXPECT_EQ(node->items[1].subset, &m->subsets[2]);
+  EXPECT_FALSE(node->SetModel(nullptr));
+  EXPECT_EQ(node->model, m);
+  queue.SubmitModel(node);
+  Log().Clear();
+  queue.Flush();
+  EXPECT_EQ(Log().Count("SetTransform"), 2);
+}
+
+TEST_F(RenderQueueTest, AnimatedNodesDrawOpaqueFirstThenBackAndFrontFacesOfSeeThroughOnes) {
+  std::vector<std::string> trace;
+  FakeAnimated opaque("o", &trace, &opaqueStates, false);
+  FakeAnimated glass("g", &trace, &blendStates, true);
+  FakeAnimated hidden("h", &trace, &blendStates, true);
+  FakeAnimated listened("l", &trace, &cullNone, false);
+  TraceListener listener(&trace);
+  listened.SetDrawListener(&listener);
+  hidden.visible = false;
+  EXPECT_FALSE(queue.SubmitAnimated(nullptr));
+  for (FakeAnimated* n : {&glass, &opaque, &hidden, &listened}) queue.SubmitAnimated(n);
+  ASSERT_EQ(queue.opaqueAnimated.size(), 1u);
+  ASSERT_EQ(queue.blendedAnimated.size(), 3u);
+  queue.Flush();
+  EXPECT_EQ(trace, (std::vector<std::string>{
+                       "o advance+pose", "o draw cull 2", "g advance", "g pose", "g draw cull 3",
+                       "l advance", "l pose", "before", "l draw cull 3", "after", "g pose",
+                       "g draw cull 2", "l pose", "before", "l draw cull 2", "after"}));
+  // The shared set is left culling clockwise.
+  EXPECT_EQ(blendStates[D3DRS_CULLMODE].value, static_cast<DWORD>(D3DCULL_CW));
+  EXPECT_TRUE(queue.opaqueAnimated.empty() && queue.blendedAnimated.empty());
+}
+
+TEST_F(RenderQueueTest, NullModelIsRejected) {
+  EXPECT_FALSE(queue.SubmitModel(nullptr));
+}
+
+}  // namespace
