@@ -3,7 +3,7 @@
 # under Xvfb opens its full-screen window, draws, and ends with code 0 when the window is
 # asked to close as a window manager's close button would.
 set -u
-source "$(dirname "$0")/lib.sh" "$1"
+source "$(dirname "$0")/common.bash" "$1"
 
 # 1. No display at all.
 out=$(cd "$BUILD_DIR" && env -u DISPLAY -u WAYLAND_DISPLAY ./yulerush 2>&1 >/dev/null)

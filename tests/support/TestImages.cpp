@@ -1,11 +1,14 @@
 // PNG and JPEG encoding for test pictures, through libpng and libjpeg.
 #include "support/TestImages.h"
 
-#include <jpeglib.h>
 #include <png.h>
 #include <unistd.h>
 
-#include <cstdio>
+// clang-format off
+#include <cstdio>  // jpeglib.h needs FILE and size_t first
+#include <jpeglib.h>
+// clang-format on
+
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>

@@ -3,10 +3,12 @@
 // hostile file cannot keep the decoder busy for minutes.
 #include "platform/image/JpegReader.h"
 
+// clang-format off
+#include <cstdio>  // jpeglib.h needs FILE and size_t first
 #include <jpeglib.h>
+// clang-format on
 
 #include <csetjmp>
-#include <cstdio>  // jpeglib.h needs FILE and size_t first
 
 namespace platform::image {
 

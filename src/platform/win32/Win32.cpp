@@ -151,6 +151,13 @@ void Translate(const SDL_Event& e) {
   }
 }
 
+// A shown window comes to the front with the keyboard focus, as a newly shown window does
+// on Windows. Without a window manager nobody else would give it the focus.
+void TakeFocus(SDL_Window* sdl) {
+  SDL_RaiseWindow(sdl);
+  SDL_SetWindowInputFocus(sdl);
+}
+
 void PumpSdl() {
   if (!SDL_WasInit(SDL_INIT_VIDEO)) return;
   SDL_Event e;
@@ -315,7 +322,7 @@ HWND CreateWindowExA(DWORD, LPCSTR className, LPCSTR windowName, DWORD style, in
     w->outer = RECT{x - left, y - top, x + width + right, y + height + bottom};
     if (style & WS_VISIBLE) {
       SDL_ShowWindow(sdl);
-      SDL_RaiseWindow(sdl);
+      TakeFocus(sdl);
       w->visible = true;
     }
   }
@@ -348,7 +355,7 @@ BOOL ShowWindow(HWND hwnd, int cmdShow) {
   if (hwnd->sdl) {
     if (hwnd->visible) {
       SDL_ShowWindow(hwnd->sdl);
-      SDL_RaiseWindow(hwnd->sdl);
+      TakeFocus(hwnd->sdl);
     } else {
       SDL_HideWindow(hwnd->sdl);
     }

@@ -692,6 +692,9 @@ TEST_F(MeshTest, DrawSubsetDrawsTheAttributeRangeOrEachRunOfFaces) {
     EXPECT_EQ(draws[i].args[4], runs[i][0]);
     EXPECT_EQ(draws[i].args[5], runs[i][1]);
   }
+  // The device holds what it last drew from; let go of it before the device goes.
+  Device()->SetStreamSource(0, nullptr, 0, 0);
+  Device()->SetIndices(nullptr);
   vb->Release();
   ib->Release();
 }

@@ -1,5 +1,5 @@
 # Shared by the end-to-end scripts: a private Xvfb display and helpers to drive the game.
-# Usage: source lib.sh <build dir>
+# Usage: source common.bash <build dir>
 
 BUILD_DIR=$(cd "${1:?build dir}" && pwd)
 ARTIFACTS="$BUILD_DIR/artifacts/e2e"
