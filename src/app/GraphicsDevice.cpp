@@ -10,7 +10,7 @@ namespace {
 
 std::uint32_t ColourByte(float c) {
   if (c >= 1.0f) return 255;
-  if (c <= 0.0f) return 0;
+  if (!(c > 0.0f)) return 0;  // also a NaN component
   return static_cast<std::uint32_t>(c * 255.0f + 0.5f);
 }
 
@@ -32,7 +32,14 @@ GraphicsDevice::GraphicsDevice() = default;
 GraphicsDevice::~GraphicsDevice() {
   if (sprite) sprite->Release();
   sprite = nullptr;
-  if (device) device->Release();
+  if (device) {
+    // Bound resources hold the device and the device holds them: unbind first so the
+    // last release really frees the device.
+    for (DWORD stage = 0; stage < 8; ++stage) device->SetTexture(stage, nullptr);
+    device->SetStreamSource(0, nullptr, 0, 0);
+    device->SetIndices(nullptr);
+    device->Release();
+  }
   device = nullptr;
   if (direct3D) direct3D->Release();
   direct3D = nullptr;

@@ -46,6 +46,7 @@ Device9::Device9(RenderBackend* backend, HWND window, const D3DPRESENT_PARAMETER
 }
 
 Device9::~Device9() {
+  Record("DeviceDestroyed", {});
   ReleaseBindings();
   backend_.reset();
 }

@@ -27,7 +27,7 @@ D3DXCOLOR::D3DXCOLOR(D3DCOLOR c)
 namespace {
 DWORD ColourByte(float c) {
   if (c >= 1.0f) return 255;
-  if (c <= 0.0f) return 0;
+  if (!(c > 0.0f)) return 0;  // also a NaN channel
   return static_cast<DWORD>(c * 255.0f + 0.5f);
 }
 }  // namespace

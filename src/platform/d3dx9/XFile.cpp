@@ -482,13 +482,13 @@ bool ReadMaterialList(const XObject& object, XMeshData* mesh, std::string* error
 bool ReadMaterial(const XObject& object, XMaterialData* out, std::string* error) {
   XDataReader r(object);
   *out = XMaterialData{};
-  float spec[3], emis[3];
+  float specular[3], emissive[3];
   if (!r.ReadFloat(&out->faceColor.r) || !r.ReadFloat(&out->faceColor.g) ||
       !r.ReadFloat(&out->faceColor.b) || !r.ReadFloat(&out->faceColor.a) ||
-      !r.ReadFloat(&out->power) || !r.ReadFloats(spec, 3) || !r.ReadFloats(emis, 3))
+      !r.ReadFloat(&out->power) || !r.ReadFloats(specular, 3) || !r.ReadFloats(emissive, 3))
     return SetError(error, "malformed material");
-  out->specular = {spec[0], spec[1], spec[2], 1.0f};
-  out->emissive = {emis[0], emis[1], emis[2], 1.0f};
+  out->specular = {specular[0], specular[1], specular[2], 1.0f};
+  out->emissive = {emissive[0], emissive[1], emissive[2], 1.0f};
   for (const XChild& child : object.children) {
     const XObject* target = XObject::Target(child);
     if (!target) continue;

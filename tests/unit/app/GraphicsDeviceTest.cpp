@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -220,6 +221,31 @@ TEST_F(GraphicsDeviceTest, ClearColourRule) {
   EXPECT_EQ(clears[0].args[3], FloatToDWORD(1.0f));
   // 1.2 → 255, −0.1 → 0, 0.5 → 128, 0.25 → 64.
   EXPECT_EQ(clears[1].args[2], 0x40FF0080u);
+}
+
+TEST_F(GraphicsDeviceTest, ClearColourWithNaNComponentGivesZero) {
+  GraphicsDevice gd;
+  ASSERT_TRUE(gd.Init(MakeWindow(false), Settings(false)));
+  Log().Clear();
+  gd.clearColour[1] = std::numeric_limits<float>::quiet_NaN();
+  gd.clearColour[0] = 1.0f;
+  gd.Clear();
+  ASSERT_EQ(Log().Count("Clear"), 1);
+  EXPECT_EQ(Log().Named("Clear")[0].args[2], 0xFFFF0000u);
+}
+
+TEST_F(GraphicsDeviceTest, DestroyingFreesTheDeviceEvenWithResourcesStillBound) {
+  auto* gd = new GraphicsDevice();
+  ASSERT_TRUE(gd->Init(MakeWindow(false), Settings(false)));
+  IDirect3DTexture9* texture = nullptr;
+  ASSERT_EQ(gd->GetDevice()->CreateTexture(4, 4, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &texture,
+                                           nullptr),
+            D3D_OK);
+  gd->GetDevice()->SetTexture(0, texture);
+  texture->Release();  // now only the device holds it
+  Log().Clear();
+  delete gd;
+  EXPECT_EQ(Log().Count("DeviceDestroyed"), 1);
 }
 
 TEST_F(GraphicsDeviceTest, GetStateReportsTheFourStates) {
