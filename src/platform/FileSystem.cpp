@@ -15,6 +15,11 @@ bool Exists(const std::string& path) {
   return ::stat(path.c_str(), &st) == 0;
 }
 
+bool IsFile(const std::string& path) {
+  struct stat st;
+  return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
 // The entry of `dir` whose name equals `name` ignoring ASCII case; empty when none.
 std::string FindEntry(const std::string& dir, const std::string& name) {
   if (Exists(dir + "/" + name)) return name;
@@ -82,13 +87,13 @@ std::string ToHostPath(const std::string& windowsPath) {
 std::string ResolvePath(const std::string& windowsPath) {
   const std::string host = ToHostPath(windowsPath);
   if (host.empty()) return {};
-  if (Exists(host)) return host;
+  if (IsFile(host)) return host;
   const auto parts = SplitPath(host);
   std::string folder;
   if (!ResolveFolders(parts, &folder)) return {};
   if (parts.back().empty()) return {};
   const std::string entry = FindEntry(folder, parts.back());
-  if (entry.empty()) return {};
+  if (entry.empty() || !IsFile(folder + "/" + entry)) return {};
   return folder + "/" + entry;
 }
 

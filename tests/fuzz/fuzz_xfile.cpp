@@ -4,36 +4,12 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "platform/Platform.h"
-#include "platform/d3d9/D3D9.h"
-#include "platform/d3d9/D3D9Headless.h"
+#include "FuzzDevice.h"
 #include "platform/d3dx9/D3DX9Mesh.h"
 #include "platform/d3dx9/XFile.h"
 
 namespace {
 
-IDirect3DDevice9* Device() {
-  static IDirect3DDevice9* device = [] {
-    platform::SetBackend(platform::Backend::Headless);
-    platform::d3d9::HeadlessResetD3D();
-    platform::d3d9::Log().enabled = false;                      // the log would only grow
-    static IDirect3D9* d3d = Direct3DCreate9(D3D_SDK_VERSION);  // kept for the whole run
-    D3DPRESENT_PARAMETERS params{};
-    params.BackBufferWidth = 800;
-    params.BackBufferHeight = 600;
-    params.BackBufferFormat = D3DFMT_X8R8G8B8;
-    params.Windowed = TRUE;
-    params.SwapEffect = D3DSWAPEFFECT_DISCARD;
-    // The headless backend never looks at the window; any non-null handle will do.
-    HWND window = reinterpret_cast<HWND>(static_cast<std::uintptr_t>(1));
-    IDirect3DDevice9* created = nullptr;
-    if (!d3d || FAILED(d3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, window,
-                                         D3DCREATE_HARDWARE_VERTEXPROCESSING, &params, &created)))
-      __builtin_trap();
-    return created;
-  }();
-  return device;
-}
 
 // Runs every typed reader over every object, as the hierarchy loader will.
 void ReadAll(const platform::d3dx9::XObject& object, int depth) {
@@ -75,7 +51,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   ID3DXBuffer* materials = nullptr;
   DWORD count = 0;
   const HRESULT hr =
-      D3DXLoadMeshFromXInMemory(data, static_cast<DWORD>(size), D3DXMESH_MANAGED, Device(),
+      D3DXLoadMeshFromXInMemory(data, static_cast<DWORD>(size), D3DXMESH_MANAGED, FuzzDevice(),
                                 &adjacency, &materials, nullptr, &count, &mesh);
   if (FAILED(hr)) {
     if (mesh || adjacency || materials) __builtin_trap();

@@ -39,9 +39,9 @@ UINT VertexCountFor(D3DPRIMITIVETYPE type, UINT n) {
   return 0;
 }
 
-Device9::Device9(RenderBackend* backend, HWND window, const D3DPRESENT_PARAMETERS& params,
+Device9::Device9(RenderBackend* backend, const D3DPRESENT_PARAMETERS& params,
                  const D3DCAPS9& caps)
-    : backend_(backend), window_(window), params_(params), caps_(caps) {
+    : backend_(backend), params_(params), caps_(caps) {
   ResetStateToDefaults();
 }
 

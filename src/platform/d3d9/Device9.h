@@ -11,9 +11,8 @@ namespace platform::d3d9 {
 
 class Device9 final : public RefCounted<IDirect3DDevice9> {
  public:
-  // Takes ownership of the backend. The backend has already been created for the window.
-  Device9(RenderBackend* backend, HWND window, const D3DPRESENT_PARAMETERS& params,
-          const D3DCAPS9& caps);
+  // Takes ownership of the backend, which has already been created for the window.
+  Device9(RenderBackend* backend, const D3DPRESENT_PARAMETERS& params, const D3DCAPS9& caps);
   ~Device9() override;
 
   HRESULT TestCooperativeLevel() override;
@@ -72,7 +71,6 @@ class Device9 final : public RefCounted<IDirect3DDevice9> {
   void ReleaseBindings();
 
   std::unique_ptr<RenderBackend> backend_;
-  HWND window_;
   D3DPRESENT_PARAMETERS params_;
   D3DCAPS9 caps_;
   DeviceState state_;

@@ -125,7 +125,7 @@ class Direct3D9 final : public RefCounted<IDirect3D9> {
       delete backend;
       return D3DERR_NOTAVAILABLE;
     }
-    *device = new Device9(backend, window, *params, MakeCaps());
+    *device = new Device9(backend, *params, MakeCaps());
     return D3D_OK;
   }
 };

@@ -108,6 +108,8 @@ class GLBackend final : public RenderBackend {
   // Binds the stage's texture (or white when it has none usable); false for white.
   bool BindTextureObject(int unit, Texture9* texture, const DeviceState& state);
   GLuint PrepareTexture(Texture9* texture);
+  template <class Buffer>
+  GLuint PrepareBuffer(Buffer* buffer, GLenum target);
   GLuint PrepareVertexBuffer(VertexBuffer9* buffer);
   GLuint PrepareIndexBuffer(IndexBuffer9* buffer);
   void SelectUnit(int unit);

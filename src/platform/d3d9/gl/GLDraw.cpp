@@ -1052,7 +1052,10 @@ GLuint GLBackend::PrepareTexture(Texture9* texture) {
   return name;
 }
 
-GLuint GLBackend::PrepareVertexBuffer(VertexBuffer9* buffer) {
+// Vertex and index buffers share one path: a GL buffer object named by the buffer's
+// gpuHandle, filled from its bytes whenever they changed.
+template <class Buffer>
+GLuint GLBackend::PrepareBuffer(Buffer* buffer, GLenum target) {
   GLuint name = buffer->gpuHandle;
   if (!name) {
     fn_.GenBuffers(1, &name);
@@ -1063,13 +1066,16 @@ GLuint GLBackend::PrepareVertexBuffer(VertexBuffer9* buffer) {
     bufferAllocated_[name] = 0;
   }
   if (buffer->gpuDirty) {
-    BindArrayBuffer(name);
+    if (target == GL_ARRAY_BUFFER) {
+      BindArrayBuffer(name);
+    } else {
+      BindElementBuffer(name);
+    }
     const auto& bytes = buffer->Bytes();
     if (bufferAllocated_[name]) {
-      fn_.BufferSubData(GL_ARRAY_BUFFER, 0, static_cast<GLsizeiptr>(bytes.size()), bytes.data());
+      fn_.BufferSubData(target, 0, static_cast<GLsizeiptr>(bytes.size()), bytes.data());
     } else {
-      fn_.BufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(bytes.size()), bytes.data(),
-                     GL_STATIC_DRAW);
+      fn_.BufferData(target, static_cast<GLsizeiptr>(bytes.size()), bytes.data(), GL_STATIC_DRAW);
       bufferAllocated_[name] = 1;
     }
     buffer->gpuDirty = false;
@@ -1077,30 +1083,12 @@ GLuint GLBackend::PrepareVertexBuffer(VertexBuffer9* buffer) {
   return name;
 }
 
+GLuint GLBackend::PrepareVertexBuffer(VertexBuffer9* buffer) {
+  return PrepareBuffer(buffer, GL_ARRAY_BUFFER);
+}
+
 GLuint GLBackend::PrepareIndexBuffer(IndexBuffer9* buffer) {
-  GLuint name = buffer->gpuHandle;
-  if (!name) {
-    fn_.GenBuffers(1, &name);
-    if (!name) return 0;
-    buffer->gpuHandle = name;
-    buffer->gpuDirty = true;
-    if (name >= bufferAllocated_.size()) bufferAllocated_.resize(name + 64, 0);
-    bufferAllocated_[name] = 0;
-  }
-  if (buffer->gpuDirty) {
-    BindElementBuffer(name);
-    const auto& bytes = buffer->Bytes();
-    if (bufferAllocated_[name]) {
-      fn_.BufferSubData(GL_ELEMENT_ARRAY_BUFFER, 0, static_cast<GLsizeiptr>(bytes.size()),
-                        bytes.data());
-    } else {
-      fn_.BufferData(GL_ELEMENT_ARRAY_BUFFER, static_cast<GLsizeiptr>(bytes.size()), bytes.data(),
-                     GL_STATIC_DRAW);
-      bufferAllocated_[name] = 1;
-    }
-    buffer->gpuDirty = false;
-  }
-  return name;
+  return PrepareBuffer(buffer, GL_ELEMENT_ARRAY_BUFFER);
 }
 
 }  // namespace platform::d3d9::gl
