@@ -52,7 +52,11 @@ void DestroyEngineServices() {
   Destroy(g_graphicsDevice);
 }
 
-void CreateFontManager() { g_fontManager = new FontManager(); }
+void CreateFontManager() {
+  // A second start-up replaces the manager rather than leaking the first.
+  Destroy(g_fontManager);
+  g_fontManager = new FontManager();
+}
 
 bool StartInputServices(HINSTANCE instance, HWND window, const AppSettings& settings) {
   return g_inputSystem && g_inputSystem->Start(instance, window, settings);

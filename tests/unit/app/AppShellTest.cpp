@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/AppShell.h"
+#include "engine/resources/ResourceManagers.h"
 #include "platform/Random.h"
 #include "platform/win32/Win32Headless.h"
 #include "support/Headless.h"
@@ -55,7 +56,15 @@ AppSettings FullScreen() {
   return s;
 }
 
-class AppShellTest : public HeadlessTest {};
+class AppShellTest : public HeadlessTest {
+ protected:
+  void TearDown() override {
+    // Init creates the font manager; nothing else here does.
+    delete g_fontManager;
+    g_fontManager = nullptr;
+    HeadlessTest::TearDown();
+  }
+};
 
 TEST_F(AppShellTest, InitCreatesWindowAndRunEndsWithShutdownAndUnregister) {
   ScriptedShell shell;
