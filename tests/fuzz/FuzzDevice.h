@@ -2,10 +2,7 @@
 // the call log off (it would only grow).
 #pragma once
 
-#include <cstdint>
-
 #include "platform/Platform.h"
-#include "platform/d3d9/D3D9.h"
 #include "platform/d3d9/D3D9Headless.h"
 
 inline IDirect3DDevice9* FuzzDevice() {
@@ -13,19 +10,8 @@ inline IDirect3DDevice9* FuzzDevice() {
     platform::SetBackend(platform::Backend::Headless);
     platform::d3d9::HeadlessResetD3D();
     platform::d3d9::Log().enabled = false;
-    static IDirect3D9* d3d = Direct3DCreate9(D3D_SDK_VERSION);  // kept for the whole run
-    D3DPRESENT_PARAMETERS params{};
-    params.BackBufferWidth = 800;
-    params.BackBufferHeight = 600;
-    params.BackBufferFormat = D3DFMT_X8R8G8B8;
-    params.Windowed = TRUE;
-    params.SwapEffect = D3DSWAPEFFECT_DISCARD;
-    // The headless backend never looks at the window; any non-null handle will do.
-    HWND window = reinterpret_cast<HWND>(static_cast<std::uintptr_t>(1));
-    IDirect3DDevice9* created = nullptr;
-    if (!d3d || FAILED(d3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, window,
-                                         D3DCREATE_HARDWARE_VERTEXPROCESSING, &params, &created)))
-      __builtin_trap();
+    IDirect3DDevice9* created = platform::d3d9::HeadlessCreateDevice();
+    if (!created) __builtin_trap();
     return created;
   }();
   return device;

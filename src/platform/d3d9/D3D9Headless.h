@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/d3d9/D3D9Types.h"
+#include "platform/d3d9/D3D9.h"
 
 namespace platform::d3d9 {
 
@@ -86,6 +86,11 @@ void HeadlessSetAdapterModes(const std::vector<D3DDISPLAYMODE>& modes);
 void HeadlessSetDesktopMode(const D3DDISPLAYMODE& mode);
 // Makes Direct3DCreate9 return null until cleared.
 void HeadlessFailDirect3DCreate(bool fail);
+
+// A headless 800 × 600 device with no window behind it, for fuzzers and benchmarks that
+// need a device but no graphics device around it. Null if the headless backend is not
+// selected.
+IDirect3DDevice9* HeadlessCreateDevice();
 
 // Restores every default above and empties the log.
 void HeadlessResetD3D();

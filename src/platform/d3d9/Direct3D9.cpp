@@ -136,6 +136,25 @@ void HeadlessSetAdapterModes(const std::vector<D3DDISPLAYMODE>& modes) { Adapter
 void HeadlessSetDesktopMode(const D3DDISPLAYMODE& mode) { Adapter().desktop = mode; }
 void HeadlessFailDirect3DCreate(bool fail) { Adapter().failCreate = fail; }
 
+IDirect3DDevice9* HeadlessCreateDevice() {
+  if (GetBackend() != Backend::Headless) return nullptr;
+  IDirect3D9* d3d = Direct3DCreate9(D3D_SDK_VERSION);
+  if (!d3d) return nullptr;
+  D3DPRESENT_PARAMETERS params{};
+  params.BackBufferWidth = 800;
+  params.BackBufferHeight = 600;
+  params.BackBufferFormat = D3DFMT_X8R8G8B8;
+  params.Windowed = TRUE;
+  params.SwapEffect = D3DSWAPEFFECT_DISCARD;
+  // The headless backend never looks at the window; any non-null handle will do.
+  HWND window = reinterpret_cast<HWND>(static_cast<std::uintptr_t>(1));
+  IDirect3DDevice9* device = nullptr;
+  d3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, window,
+                    D3DCREATE_HARDWARE_VERTEXPROCESSING, &params, &device);
+  d3d->Release();
+  return device;
+}
+
 void HeadlessResetD3D() {
   Adapter() = DefaultAdapter();
   Log().Clear();
