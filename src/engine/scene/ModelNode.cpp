@@ -16,9 +16,9 @@ void ModelNode::SetDrawListener(DrawListener* listener) {
 }
 
 bool ModelNode::SetModel(Model* newModel) {
-  if (!newModel) return false;
   model = newModel;
-  items.clear();
+  items.clear();  // a node left without a model draws nothing
+  if (!model) return false;
   items.reserve(model->subsets.size());
   for (const MeshSubset& subset : model->subsets) {
     if (!subset.material || !subset.renderStates) continue;

@@ -18,7 +18,7 @@ class ModelNode : public RenderableNode {
 
   // Stores the model, rebuilds the items and copies the model's bounding sphere. Subsets
   // without a material or a render-state set (those a ".srf" marker left empty) get no
-  // item. False for null.
+  // item. Null leaves the node without a model or items and gives false.
   bool SetModel(Model* model);
 
   Model* model = nullptr;  // not owned: the model manager owns it

@@ -11,13 +11,13 @@
 class SceneNode {
  public:
   SceneNode();
-  virtual ~SceneNode() = default;
-
   SceneNode(const SceneNode&) = delete;
   SceneNode& operator=(const SceneNode&) = delete;
 
+  // The virtual operations are declared in their table order: hook, destructor, walk.
   // Per-kind hook, called by Update right after the matrices were rebuilt.
   virtual void OnUpdate() {}
+  virtual ~SceneNode() = default;
   // The update walk of this node and its subtree: rebuild, hook, children (those
   // without manualUpdate), then clear the change flags of the whole subtree.
   virtual void Update();

@@ -65,6 +65,27 @@ TEST_F(CameraTest, SpheresOutsideEachOfTheSixPlanesAreRejected) {
   EXPECT_NEAR(camera.frustum[Camera::kLeft].a, std::cos(D3DX_PI / 8), 1e-4f);
 }
 
+TEST_F(CameraTest, FreshCameraLooksFromBelowTheOriginAlongY) {
+  Camera fresh;
+  fresh.RebuildMatrices();
+  fresh.target.RebuildMatrices();
+  ASSERT_TRUE(fresh.Apply());
+  // Eye at (0, -100, 0), Z up, square view of 45 degrees, near distance 100 (kept from
+  // half of it, 50 ahead), far distance 500000.
+  EXPECT_TRUE(fresh.IsSphereVisible({0, 0, 0}, 1));
+  EXPECT_TRUE(fresh.IsSphereVisible({0, -40, 0}, 1));
+  EXPECT_FALSE(fresh.IsSphereVisible({0, -60, 0}, 1));
+  EXPECT_TRUE(fresh.IsSphereVisible({0, 490000, 0}, 1));
+  EXPECT_FALSE(fresh.IsSphereVisible({0, 510000, 0}, 1));
+  // 200 ahead, the sides and the top reach tan(22.5°) × 200 = 82.8 from the centre line.
+  EXPECT_TRUE(fresh.IsSphereVisible({80, 100, 0}, 1));
+  EXPECT_FALSE(fresh.IsSphereVisible({-85, 100, 0}, 1));
+  EXPECT_TRUE(fresh.IsSphereVisible({0, 100, 80}, 1));
+  EXPECT_FALSE(fresh.IsSphereVisible({0, 100, 85}, 1));
+  // Up is +Z: a point above the target stays above the view's centre line.
+  EXPECT_GT(fresh.viewMatrix._32, 0.99f);
+}
+
 TEST_F(CameraTest, ApplySendsOnlyWhatIsDirty) {
   ASSERT_TRUE(camera.Apply());
   EXPECT_EQ(TransformsSent(D3DTS_VIEW), 1);
@@ -155,6 +176,19 @@ TEST_F(LightTest, CreatedLightsTakeConsecutiveSlotsAndAreEnabled) {
   ASSERT_EQ(sets.size(), 2u);
   EXPECT_EQ(sets[1].args[0], 1u);
   EXPECT_EQ(sets[1].args[1], static_cast<DWORD>(D3DLIGHT_DIRECTIONAL));
+  // Registration sends the light as built: white with zero alpha, pointing down.
+  const D3DLIGHT9 first = DeviceLight(0);
+  EXPECT_EQ(first.Diffuse.r, 1.0f);
+  EXPECT_EQ(first.Diffuse.a, 0.0f);
+  EXPECT_EQ(first.Specular.r, 0.0f);
+  EXPECT_EQ(first.Ambient.r, 0.0f);
+  EXPECT_EQ(first.Direction.z, -1.0f);
+  EXPECT_EQ(first.Range, 100.0f);
+  EXPECT_EQ(first.Falloff, 1.0f);
+  EXPECT_EQ(first.Attenuation0, 0.0f);
+  EXPECT_EQ(first.Attenuation1, 0.5f);
+  EXPECT_NEAR(first.Theta, D3DX_PI / 8, 1e-6f);
+  EXPECT_NEAR(first.Phi, 3 * D3DX_PI / 16, 1e-6f);
   BOOL on = FALSE;
   g_graphicsDevice->GetDevice()->GetLightEnable(1, &on);
   EXPECT_TRUE(on);

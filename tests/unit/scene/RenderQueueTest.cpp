@@ -265,12 +265,19 @@ TEST_F(RenderQueueTest, SubsetsWithoutMaterialOrStatesGetNoItem) {
   ModelNode* node = MakeNode(m, 10);
   ASSERT_EQ(node->items.size(), 2u);
   EXPECT_EQ(node->items[1].subset, &m->subsets[2]);
-  EXPECT_FALSE(node->SetModel(nullptr));
-  EXPECT_EQ(node->model, m);
   queue.SubmitModel(node);
   Log().Clear();
   queue.Flush();
   EXPECT_EQ(Log().Count("SetTransform"), 2);
+
+  // Taking the model away leaves nothing to draw.
+  EXPECT_FALSE(node->SetModel(nullptr));
+  EXPECT_EQ(node->model, nullptr);
+  EXPECT_TRUE(node->items.empty());
+  queue.SubmitModel(node);
+  Log().Clear();
+  queue.Flush();
+  EXPECT_EQ(Log().Count("SetTransform"), 0);
 }
 
 TEST_F(RenderQueueTest, AnimatedNodesDrawOpaqueFirstThenBackAndFrontFacesOfSeeThroughOnes) {

@@ -3,11 +3,17 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstddef>
+#include <cstring>
 #include <string>
 #include <vector>
 
+#include "engine/materials/Model.h"
 #include "engine/scene/Camera.h"
+#include "engine/scene/DrawItem.h"
 #include "engine/scene/DrawListener.h"
+#include "engine/scene/Light.h"
+#include "engine/scene/ModelNode.h"
 #include "engine/scene/RenderableNode.h"
 #include "engine/scene/Scene.h"
 #include "engine/scene/SceneNode.h"
@@ -280,5 +286,41 @@ TEST(SceneNodes, NullArgumentsAreRejected) {
   SceneNode detached;
   EXPECT_TRUE(scene.RemoveNode(&detached));  // no parent: nothing to do
 }
+
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+// The table slot of a virtual member function, from its pointer-to-member as the
+// x86-64 C++ ABI lays it out: the table offset in bytes plus one. A destructor takes
+// two slots (complete and deleting).
+template <typename F>
+std::ptrdiff_t SlotOf(F member) {
+  static_assert(sizeof(F) == 2 * sizeof(std::ptrdiff_t));
+  std::ptrdiff_t raw[2];
+  std::memcpy(raw, &member, sizeof raw);
+  EXPECT_EQ(raw[0] & 1, 1) << "not a virtual function";
+  return (raw[0] - 1) / static_cast<std::ptrdiff_t>(sizeof(void*));
+}
+
+// Code built against these classes relies on the order of their virtual operations.
+TEST(VirtualTables, OperationsSitInTheirSlots) {
+  EXPECT_EQ(SlotOf(&SceneNode::OnUpdate), 0);
+  EXPECT_EQ(SlotOf(&SceneNode::Update), 3);
+  EXPECT_EQ(SlotOf(&RenderableNode::OnUpdate), 0);
+  EXPECT_EQ(SlotOf(&RenderableNode::Submit), 4);
+  EXPECT_EQ(SlotOf(&RenderableNode::SetDrawListener), 5);
+  EXPECT_EQ(SlotOf(&ModelNode::Submit), 4);
+  EXPECT_EQ(SlotOf(&ModelNode::SetDrawListener), 5);
+  EXPECT_EQ(SlotOf(&TargetedNode::OnUpdate), 0);
+  EXPECT_EQ(SlotOf(&Camera::OnUpdate), 0);
+  EXPECT_EQ(SlotOf(&Camera::Apply), 4);
+  EXPECT_EQ(SlotOf(&Light::OnUpdate), 0);
+  EXPECT_EQ(SlotOf(&Light::AfterSceneUpdate), 4);
+  EXPECT_EQ(SlotOf(&DrawListener::OnCulled), 2);
+  EXPECT_EQ(SlotOf(&DrawListener::BeforeDraw), 3);
+  EXPECT_EQ(SlotOf(&DrawListener::AfterDraw), 4);
+  EXPECT_EQ(SlotOf(&BoundingVolume::Contains), 2);
+  EXPECT_EQ(SlotOf(&QueuedDraw::Draw), 2);
+  EXPECT_EQ(SlotOf(&SubsetMesh::DrawSubset), 2);
+}
+#endif
 
 }  // namespace
