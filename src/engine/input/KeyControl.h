@@ -10,12 +10,13 @@ class InputSystem;
 class KeyControl {
  public:
   KeyControl(InputSystem* owner, std::int32_t key) : owner(owner), key(key) {}
-  virtual ~KeyControl() = default;
 
   // The keyboard's answers for the bound key; false / empty while there is no keyboard.
+  // These three keep the first slots of the virtual table, the destructor comes after.
   virtual bool WasReleased();
   virtual bool IsDown();
   virtual std::string KeyName();
+  virtual ~KeyControl() = default;
 
   std::int32_t Key() const { return key; }
   InputSystem* Owner() const { return owner; }

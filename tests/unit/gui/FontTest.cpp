@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 #include <set>
+#include <string>
 
 #include "app/GraphicsDevice.h"
 #include "engine/gui/Font.h"
@@ -115,7 +116,9 @@ TEST_F(FontTest, PreloadedCharactersNeedNoNewRasterising) {
   ASSERT_TRUE(f.DrawText(std::string("Zq9") + Font::kPreloadedCharacters));
   g_graphicsDevice->EndSprites();
   EXPECT_EQ(Log().Count("CreateTexture"), 0);
-  EXPECT_EQ(GlyphDraws().size(), 3u + std::strlen(Font::kPreloadedCharacters));
+  // Twelve accented letters and 33 symbols; a lost escape would drop one silently.
+  ASSERT_EQ(std::strlen(Font::kPreloadedCharacters), 45u);
+  EXPECT_EQ(GlyphDraws().size(), 3u + 45u);
 }
 
 TEST_F(FontTest, AccentedLettersAreTheirOwnGlyphs) {
@@ -186,6 +189,31 @@ TEST_F(FontTest, StyleFlagsChangeTheGlyphs) {
   EXPECT_TRUE(hard.count(255));
   for (unsigned a : hard) EXPECT_TRUE(a == 0 || a == 255) << a;
   EXPECT_GT(smooth.size(), 2u);
+}
+
+TEST_F(FontTest, DescriptionFollowsTheStyleFlags) {
+  // No bold flag leaves the weight to the face (0, not 400); no antialiasing flag asks
+  // for hard-edged glyphs; one mip level; the face name is cut to 31 characters.
+  Font plain;
+  ASSERT_TRUE(plain.Create("Verdana", 12, 2));
+  D3DXFONT_DESCA d{};
+  ASSERT_EQ(plain.font->GetDescA(&d), D3D_OK);
+  EXPECT_EQ(d.Height, -12);
+  EXPECT_EQ(d.Width, 0u);
+  EXPECT_EQ(d.Weight, 0u);
+  EXPECT_NE(d.Italic, FALSE);
+  EXPECT_EQ(d.MipLevels, 1u);
+  EXPECT_EQ(d.Quality, NONANTIALIASED_QUALITY);
+  EXPECT_EQ(d.CharSet, 0);
+  EXPECT_EQ(d.OutputPrecision, 0);
+  EXPECT_EQ(d.PitchAndFamily, 0);
+
+  Font longName;
+  const std::string face(40, 'V');
+  ASSERT_TRUE(longName.Create(face, 12, 0));
+  ASSERT_EQ(longName.font->GetDescA(&d), D3D_OK);
+  EXPECT_EQ(std::string(d.FaceName), face.substr(0, 31));
+  EXPECT_EQ(d.Italic, FALSE);
 }
 
 TEST_F(FontTest, ItalicSlantsTheGlyphs) {

@@ -115,6 +115,26 @@ TEST_F(SpriteTest, RotationTurnsAboutThePositionClockwiseOnScreen) {
   EXPECT_NEAR(v[0].y, 100.0f, 1e-3);
 }
 
+TEST_F(SpriteTest, ScalingHappensBeforeTheRotation) {
+  // With a stretch along x and a quarter turn, scale × rotation and rotation × scale
+  // differ: the cut-out's x axis must be stretched first and then turned onto y.
+  sprite_.scale = {2.0f, 1.0f};
+  sprite_.angle = D3DX_PI / 2;
+  sprite_.SetPosition(200, 100, 0);
+  g_graphicsDevice->BeginSprites(D3DXSPRITE_ALPHABLEND);
+  sprite_.Draw();
+  g_graphicsDevice->EndSprites();
+  const auto transforms = Log().Named("ID3DXSprite::SetTransform");
+  ASSERT_EQ(transforms.size(), 1u);
+  const float expected[16] = {0, 2, 0, 0, -1, 0, 0, 0, 0, 0, 0, 0, 200, 100, 0, 1};
+  for (int i = 0; i < 16; ++i) EXPECT_NEAR(transforms[0].values[i], expected[i], 1e-5) << i;
+  const auto v = LastDrawnVertices();
+  ASSERT_EQ(v.size(), 6u);
+  // The top-right corner (32, 0) lands 64 pixels below the position.
+  EXPECT_NEAR(v[1].x, 200.0f, 1e-3);
+  EXPECT_NEAR(v[1].y, 164.0f, 1e-3);
+}
+
 TEST_F(SpriteTest, ColourComponentsAreClampedAndRounded) {
   sprite_.colour = D3DXCOLOR(1.2f, -0.1f, 0.5f, 0.5f);
   g_graphicsDevice->BeginSprites(D3DXSPRITE_ALPHABLEND);

@@ -8,6 +8,7 @@
 
 #include "app/GraphicsDevice.h"
 #include "engine/resources/ResourceManagers.h"
+#include "platform/d3dx9/D3DX9Font.h"
 #include "platform/d3dx9/D3DX9Texture.h"
 #include "support/HeadlessDevice.h"
 #include "support/TestImages.h"
@@ -226,8 +227,13 @@ TEST_F(TextureManagerTest, FontManagerRegistersEachFontOnce) {
   // The default font is not in the list.
   EXPECT_EQ(std::count(objects.begin(), objects.end(), m.GetDefault()), 0);
   // With a device, the default font was created at construction.
-  EXPECT_NE(m.GetDefault()->font, nullptr);
+  ASSERT_NE(m.GetDefault()->font, nullptr);
   EXPECT_EQ(m.GetDefault()->colour, 0xFFFFFFFFu);
+  D3DXFONT_DESCA desc{};
+  ASSERT_EQ(m.GetDefault()->font->GetDescA(&desc), D3D_OK);
+  EXPECT_STREQ(desc.FaceName, "Verdana");
+  EXPECT_EQ(desc.Height, -12);
+  EXPECT_EQ(desc.Weight, 0u);
 }
 
 TEST(FontManagerWithoutDeviceTest, DefaultFontStaysEmpty) {
