@@ -1,5 +1,7 @@
 #include "app/GraphicsDevice.h"
 
+#include <algorithm>
+
 #include "engine/resources/DeviceResource.h"
 #include "platform/d3dx9/D3DX9Sprite.h"
 #include "platform/win32/Win32.h"
@@ -199,6 +201,11 @@ bool GraphicsDevice::RegisterDeviceObject(DeviceResource* object) {
   if (!object) return false;
   deviceObjects.push_back(object);
   return true;
+}
+
+void GraphicsDevice::UnregisterDeviceObject(DeviceResource* object) {
+  deviceObjects.erase(std::remove(deviceObjects.begin(), deviceObjects.end(), object),
+                      deviceObjects.end());
 }
 
 void GraphicsDevice::SetResetListener(void (*listener)()) { resetListener = listener; }

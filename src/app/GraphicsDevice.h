@@ -47,6 +47,8 @@ class GraphicsDevice {
 
   // Not owned; must stay valid as long as the device. False for null.
   bool RegisterDeviceObject(DeviceResource* object);
+  // Forgets an object that is being destroyed; nothing when it is not registered.
+  void UnregisterDeviceObject(DeviceResource* object);
 
   IDirect3DDevice9* GetDevice() const { return device; }
   ID3DXSprite* GetSprite() const { return sprite; }

@@ -12,6 +12,8 @@ const char Font::kPreloadedCharacters[] =
     "\xF1\xD1\xE1\xE9\xED\xF3\xFA\xC1\xC9\xCD\xD3\xDA.,;:-_[]()\xBF?\xA1!|\"@#\xB7$%&/\\='{}*^+<>";
 
 Font::~Font() {
+  // The device must not call a font that is gone when it is next lost or reset.
+  if (g_graphicsDevice) g_graphicsDevice->UnregisterDeviceObject(this);
   if (font) font->Release();
 }
 

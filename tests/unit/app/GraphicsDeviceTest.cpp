@@ -11,7 +11,8 @@
 #include "engine/resources/DeviceResource.h"
 #include "platform/d3d9/D3D9Headless.h"
 #include "platform/win32/Win32Headless.h"
-#include "support/Headless.h"
+#include "engine/resources/ResourceManagers.h"
+#include "support/HeadlessDevice.h"
 
 namespace {
 
@@ -318,6 +319,22 @@ TEST_F(GraphicsDeviceTest, ResetNotifiesInOrderThenReappliesStates) {
   EXPECT_EQ(StateChanges(), 165);
 }
 
+TEST_F(GraphicsDeviceTest, UnregisteredObjectIsNotCalledAgain) {
+  GraphicsDevice gd;
+  ASSERT_TRUE(gd.Init(MakeWindow(false), Settings(false)));
+  LoggingObject a("LostA", "ResetA"), b("LostB", "ResetB");
+  gd.RegisterDeviceObject(&a);
+  gd.RegisterDeviceObject(&b);
+  gd.UnregisterDeviceObject(&a);
+  gd.UnregisterDeviceObject(&a);  // twice is harmless
+  Log().Clear();
+  ASSERT_EQ(gd.Reset(), GraphicsDevice::kResetDone);
+  EXPECT_EQ(Log().Count("LostA"), 0);
+  EXPECT_EQ(Log().Count("ResetA"), 0);
+  EXPECT_EQ(Log().Count("LostB"), 1);
+  EXPECT_EQ(Log().Count("ResetB"), 1);
+}
+
 TEST_F(GraphicsDeviceTest, FailedResetLeavesObjectsLostAndIsRetried) {
   GraphicsDevice gd;
   ASSERT_TRUE(gd.Init(MakeWindow(false), Settings(false)));
@@ -356,6 +373,27 @@ TEST_F(GraphicsDeviceTest, SceneAndPresentResults) {
   EXPECT_TRUE(gd.BeginScene());
   EXPECT_FALSE(gd.EndSceneAndPresent());
   EXPECT_EQ(Log().Count("Present"), 1);  // no present after a failed EndScene
+}
+
+}  // namespace
+
+namespace {
+
+class FontLifetimeTest : public HeadlessDeviceTest {};
+
+TEST_F(FontLifetimeTest, ReleasedFontLeavesTheDevicesList) {
+  FontManager fonts;
+  Font* font = fonts.Acquire("Score");
+  ASSERT_NE(font, nullptr);
+  ASSERT_EQ(g_graphicsDevice->deviceObjects.size(), 1u);
+  fonts.Release("Score");  // count 1 → 0: still cached
+  EXPECT_EQ(g_graphicsDevice->deviceObjects.size(), 1u);
+  fonts.Release("Score");  // at 0: destroyed
+  EXPECT_TRUE(g_graphicsDevice->deviceObjects.empty());
+  // A reset after that touches no freed font.
+  platform::d3d9::HeadlessLoseDevice();
+  platform::d3d9::HeadlessMakeDeviceResettable();
+  EXPECT_EQ(g_graphicsDevice->Reset(), GraphicsDevice::kResetDone);
 }
 
 }  // namespace
