@@ -86,8 +86,8 @@ bool GraphicsDevice::Configure(HWND window, AppSettings settings) {
     if (FAILED(direct3D->GetAdapterDisplayMode(D3DADAPTER_DEFAULT, &mode))) return false;
     format = mode.Format;
   } else {
-    format = ChooseFullScreenFormat(direct3D, settings.colourDepth, settings.width,
-                                    settings.height);
+    format =
+        ChooseFullScreenFormat(direct3D, settings.colourDepth, settings.width, settings.height);
     if (format == D3DFMT_UNKNOWN) return false;
   }
 
@@ -149,7 +149,9 @@ void GraphicsDevice::Clear() {
   device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, colour, 1.0f, 0);
 }
 
-bool GraphicsDevice::BeginScene() { return device && SUCCEEDED(device->BeginScene()); }
+bool GraphicsDevice::BeginScene() {
+  return device && SUCCEEDED(device->BeginScene());
+}
 
 bool GraphicsDevice::EndSceneAndPresent() {
   if (!device) return false;
@@ -157,44 +159,53 @@ bool GraphicsDevice::EndSceneAndPresent() {
   return SUCCEEDED(device->Present(nullptr, nullptr, nullptr, nullptr));
 }
 
-bool GraphicsDevice::BeginSprites(DWORD flags) { return sprite && SUCCEEDED(sprite->Begin(flags)); }
+bool GraphicsDevice::BeginSprites(DWORD flags) {
+  return sprite && SUCCEEDED(sprite->Begin(flags));
+}
 
 void GraphicsDevice::EndSprites() {
   if (sprite) sprite->End();
 }
 
+namespace {
+
+// The cache rule shared by the three setters: skip a repeat unless forced; on failure
+// leave the entry as it was so the same value is sent again next time.
+template <class Send>
+bool SetCached(RenderStateSet::Entry& entry, DWORD value, bool force, Send send) {
+  if (!force && entry.value == value) return true;
+  if (FAILED(send())) return false;
+  entry.value = value;
+  entry.known = true;
+  return true;
+}
+
+}  // namespace
+
 bool GraphicsDevice::SetRenderState(D3DRENDERSTATETYPE state, DWORD value, bool force) {
   if (state >= static_cast<DWORD>(RenderStateSet::kRenderStates)) return false;
-  RenderStateSet::Entry& e = stateCache[static_cast<int>(state)];
-  if (!force && e.value == value) return true;
-  if (!device || FAILED(device->SetRenderState(state, value))) return false;
-  e.value = value;
-  e.known = true;
-  return true;
+  return SetCached(stateCache[static_cast<int>(state)], value, force, [&] {
+    return device ? device->SetRenderState(state, value) : D3DERR_INVALIDCALL;
+  });
 }
 
 bool GraphicsDevice::SetSamplerState(DWORD sampler, D3DSAMPLERSTATETYPE type, DWORD value,
                                      bool force) {
   if (sampler > 1 || type >= static_cast<DWORD>(RenderStateSet::kSamplerStates)) return false;
-  RenderStateSet::Entry& e =
-      stateCache[RenderStateSet::SamplerIndex(static_cast<int>(sampler), static_cast<int>(type))];
-  if (!force && e.value == value) return true;
-  if (!device || FAILED(device->SetSamplerState(sampler, type, value))) return false;
-  e.value = value;
-  e.known = true;
-  return true;
+  return SetCached(
+      stateCache[RenderStateSet::SamplerIndex(static_cast<int>(sampler), static_cast<int>(type))],
+      value, force,
+      [&] { return device ? device->SetSamplerState(sampler, type, value) : D3DERR_INVALIDCALL; });
 }
 
 bool GraphicsDevice::SetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE type, DWORD value,
                                           bool force) {
   if (stage > 1 || type >= static_cast<DWORD>(RenderStateSet::kStageStates)) return false;
-  RenderStateSet::Entry& e =
-      stateCache[RenderStateSet::StageIndex(static_cast<int>(stage), static_cast<int>(type))];
-  if (!force && e.value == value) return true;
-  if (!device || FAILED(device->SetTextureStageState(stage, type, value))) return false;
-  e.value = value;
-  e.known = true;
-  return true;
+  return SetCached(
+      stateCache[RenderStateSet::StageIndex(static_cast<int>(stage), static_cast<int>(type))],
+      value, force, [&] {
+        return device ? device->SetTextureStageState(stage, type, value) : D3DERR_INVALIDCALL;
+      });
 }
 
 bool GraphicsDevice::RegisterDeviceObject(DeviceResource* object) {
@@ -208,7 +219,9 @@ void GraphicsDevice::UnregisterDeviceObject(DeviceResource* object) {
                       deviceObjects.end());
 }
 
-void GraphicsDevice::SetResetListener(void (*listener)()) { resetListener = listener; }
+void GraphicsDevice::SetResetListener(void (*listener)()) {
+  resetListener = listener;
+}
 
 void GraphicsDevice::NotifySceneOfReset() {
   if (resetListener) resetListener();
