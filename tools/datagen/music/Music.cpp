@@ -1,0 +1,4 @@
+#include "Families.h"
+
+// Not written yet: the family writes nothing.
+bool WriteMusic(const std::string&) { return true; }
