@@ -7,6 +7,7 @@
 #include "app/GraphicsDevice.h"
 #include "engine/resources/ResourceManagers.h"
 #include "engine/scene/Scene.h"
+#include "engine/sound/SoundSystem.h"
 #include "gameplay/MatchWorld.h"
 #include "platform/FileSystem.h"
 #include "platform/d3d9/D3D9Headless.h"
@@ -93,6 +94,7 @@ MatchServices::MatchServices() {
   if (!window || !g_graphicsDevice->Init(window, settings)) return;
   platform::d3d9::Log().Clear();
   platform::d3d9::Log().enabled = false;
+  if (!g_soundSystem || !g_soundSystem->Init(window, 44100)) return;
   if (!StartInputServices(nullptr, window, settings)) return;
   for (int p = 0; p < 4; ++p)
     for (int d = 0; d < 4; ++d) g_inputSystem->BindKey(100 * p + d, PlayerKey(p, d));
