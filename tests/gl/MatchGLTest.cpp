@@ -104,7 +104,7 @@ class MatchGLTest : public GLDeviceTest {
 };
 
 TEST_F(MatchGLTest, EachModeShowsTheFieldItemsBasesAndScoreDisplay) {
-  if (std::filesystem::is_regular_file(DataFolder() + "Jugador0_Figura0.X") == false)
+  if (std::filesystem::is_regular_file(DataFolder() + "Terreno0.X") == false)
     GTEST_SKIP() << "no generated content in " << DataFolder();
   world = g_matchWorld = new MatchWorld();
   world->Init(800, 600);

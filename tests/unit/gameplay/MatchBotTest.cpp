@@ -230,7 +230,8 @@ class MatchBotTest : public HeadlessTest {
 
 TEST_F(MatchBotTest, BotsPlayEveryModeWithOneToFourPlayers) {
   platform::SeedRandom(20261209);
-  const bool content = MatchServices::ContentPresent();
+  const bool outlines = MatchServices::ContentPresent("Terreno_0.cln");
+  const bool figures = MatchServices::ContentPresent("Jugador0_Figura0.X");
   for (int count = 1; count <= 4; ++count) {
     SCOPED_TRACE(testing::Message() << count << " players");
     W().playerCount = count;
@@ -245,10 +246,8 @@ TEST_F(MatchBotTest, BotsPlayEveryModeWithOneToFourPlayers) {
       modes.insert(w.currentMode);
       const int total = w.mode->ItemTotal();
       EXPECT_EQ(total, w.currentMode == 1 ? 7 : 4 * count);
-      if (content) {
-        EXPECT_FALSE(w.mode->outlines.empty());
-        EXPECT_NE(w.players[0].figure.mesh, nullptr);
-      }
+      if (outlines) EXPECT_FALSE(w.mode->outlines.empty());
+      if (figures) EXPECT_NE(w.players[0].figure.mesh, nullptr);
       int winsBefore[4];
       for (int i = 0; i < 4; ++i) winsBefore[i] = w.players[i].wins;
 
@@ -278,7 +277,8 @@ TEST_F(MatchBotTest, BotsPlayEveryModeWithOneToFourPlayers) {
     W().EndRound();
     W().RemovePlayersFromScene();
   }
-  std::printf("bots played %ld frames%s\n", framesPlayed, content ? "" : " (no generated content)");
+  std::printf("bots played %ld frames%s%s\n", framesPlayed, outlines ? "" : " (no outline file)",
+              figures ? "" : " (no figures)");
 }
 
 }  // namespace
