@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <filesystem>
 #include <memory>
 #include <set>
 #include <string>
@@ -42,6 +43,9 @@ namespace {
 constexpr HRESULT CO_E_NOTINITIALIZED = static_cast<HRESULT>(0x800401F0u);
 constexpr std::size_t kMaxSoundFileBytes = 64u * 1024u * 1024u;
 constexpr std::size_t kMaxPathChars = 260;  // MAX_PATH, terminator included
+// A piece whose events stretch over days plays as if it ended after one: the backends
+// count its length in milliseconds and frames.
+constexpr double kLongestSeconds = 24.0 * 3600.0;
 
 // Writes a call into the headless log; true when the test asked for this call to fail.
 bool Called(const char* name, std::initializer_list<DWORD> args = {}, const void* object = nullptr) {
@@ -472,14 +476,14 @@ class Loader final : public RefCounted<IDirectMusicLoader8> {
       case SoundFileKind::Wave:
         if (!ReadWave(p, bytes.size(), &data->wave)) return DMUS_E_INVALIDFILE;
         data->kind = SoundFileKind::Wave;
-        data->seconds = data->wave.Seconds();
+        data->seconds = std::min(data->wave.Seconds(), kLongestSeconds);
         break;
       case SoundFileKind::Midi: {
         MidiInfo info;
         if (!ReadMidi(p, bytes.size(), &info)) return DMUS_E_INVALIDFILE;
         data->kind = SoundFileKind::Midi;
         data->midi.assign(p + info.smfOffset, p + info.smfOffset + info.smfSize);
-        data->seconds = info.seconds;
+        data->seconds = std::min(info.seconds, kLongestSeconds);
         break;
       }
       default: return DMUS_E_INVALIDFILE;
@@ -506,7 +510,9 @@ class Loader final : public RefCounted<IDirectMusicLoader8> {
     std::string folder;
     if (!Narrow(path, &folder) || folder.empty()) return E_INVALIDARG;
     while (!folder.empty() && (folder.back() == '\\' || folder.back() == '/')) folder.pop_back();
-    if (platform::ResolvePath(folder.empty() ? "." : folder).empty()) return DMUS_E_LOADER_OBJECTNOTFOUND;
+    std::error_code ec;
+    if (!std::filesystem::is_directory(platform::ToHostPath(folder.empty() ? "/" : folder), ec))
+      return DMUS_E_LOADER_OBJECTNOTFOUND;
     searchDirectory_ = folder;
     return S_OK;
   }
