@@ -128,6 +128,8 @@ void WideButton(cairo_t* cr, Rect r, Tone tone, bool hot, const char* label) {
 
 // --- Small controls -----------------------------------------------------------------
 
+// Small round controls: the same colour language as the wide buttons, lit up in gold
+// with a glow while hovered.
 void RoundButton(cairo_t* cr, Rect r, Colour base, bool hot) {
   const double cx = r.x + r.w / 2.0, cy = r.y + r.h / 2.0 - 0.5, rad = std::min(r.w, r.h) / 2.0 - 3;
   if (hot) {
@@ -136,24 +138,25 @@ void RoundButton(cairo_t* cr, Rect r, Colour base, bool hot) {
     cairo_pattern_add_color_stop_rgba(g, 1, 1, 0.9, 0.5, 0);
     cairo_set_source(cr, g);
     cairo_pattern_destroy(g);
-    cairo_paint_with_alpha(cr, 1);
+    cairo_arc(cr, cx, cy, rad + 3, 0, 2 * M_PI);
+    cairo_fill(cr);
   } else {
     cairo_new_path(cr);
     cairo_arc(cr, cx + 0.5, cy + 1.8, rad, 0, 2 * M_PI);
     cairo_set_source_rgba(cr, 0, 0, 0, 0.35);
     cairo_fill(cr);
   }
-  const Colour c = hot ? kit2d::Lighter(base, 0.3) : base;
+  const Colour c = hot ? kGoldC : base;
   cairo_new_path(cr);
   cairo_arc(cr, cx, cy, rad, 0, 2 * M_PI);
   cairo_pattern_t* p = cairo_pattern_create_radial(cx - rad * 0.35, cy - rad * 0.4, 1, cx, cy, rad);
-  const Colour hi = kit2d::Lighter(c, 0.5), lo = kit2d::Darker(c, 0.25);
+  const Colour hi = kit2d::Lighter(c, 0.5), lo = kit2d::Darker(c, hot ? 0.12 : 0.25);
   cairo_pattern_add_color_stop_rgb(p, 0, hi.r, hi.g, hi.b);
   cairo_pattern_add_color_stop_rgb(p, 1, lo.r, lo.g, lo.b);
   cairo_set_source(cr, p);
   cairo_pattern_destroy(p);
   cairo_fill_preserve(cr);
-  kit2d::SetColour(cr, hot ? Colour{1, 1, 1, 1} : kGoldC);
+  kit2d::SetColour(cr, hot ? Col(look::kHollyRed) : kGoldC);
   cairo_set_line_width(cr, 2.2);
   cairo_stroke(cr);
 }
@@ -175,7 +178,7 @@ void Plus(cairo_t* cr, Rect r, bool hot) {
 }
 
 void Minus(cairo_t* cr, Rect r, bool hot) {
-  const Colour base = hot ? kit2d::Lighter(Col(look::kHollyRed), 0.3) : Col(look::kHollyRed);
+  const Colour base = hot ? kGoldC : Col(look::kHollyRed);
   if (!hot) {
     kit2d::RoundedRect(cr, r.x + 2, r.y + 2.5, r.w - 4, r.h - 3, 7);
     cairo_set_source_rgba(cr, 0, 0, 0, 0.35);
@@ -184,7 +187,7 @@ void Minus(cairo_t* cr, Rect r, bool hot) {
   kit2d::RoundedRect(cr, r.x + 2, r.y + 1, r.w - 4, r.h - 3, 7);
   kit2d::VerticalGradient(cr, r.y, r.y + r.h, kit2d::Lighter(base, 0.35), kit2d::Darker(base, 0.25));
   cairo_fill_preserve(cr);
-  kit2d::SetColour(cr, hot ? Colour{1, 1, 1, 1} : kGoldC);
+  kit2d::SetColour(cr, hot ? Col(look::kHollyRed) : kGoldC);
   cairo_set_line_width(cr, 2);
   cairo_stroke(cr);
   const double cy = r.y + r.h / 2.0 - 0.5;
@@ -618,15 +621,16 @@ void ScoreBar(cairo_t* cr, Rect r) {
 }
 
 void ColourCell(cairo_t* cr, Rect r, int player) {
+  // Mostly the plain player colour: at 18 × 16 the cell must read as that colour first.
   const Colour c = Col(look::kPlayer[player]);
   kit2d::RoundedRect(cr, r.x + 0.5, r.y + 0.5, r.w - 1, r.h - 1, 3.5);
-  kit2d::VerticalGradient(cr, r.y, r.y + r.h, kit2d::Lighter(c, 0.35), kit2d::Darker(c, 0.2));
+  kit2d::VerticalGradient(cr, r.y, r.y + r.h, kit2d::Lighter(c, 0.12), kit2d::Darker(c, 0.12));
   cairo_fill_preserve(cr);
-  kit2d::SetColour(cr, kSnowC);
+  kit2d::SetColour(cr, kit2d::Darker(c, 0.45));
   cairo_set_line_width(cr, 1);
   cairo_stroke(cr);
-  kit2d::StarPath(cr, r.x + r.w / 2.0, r.y + r.h / 2.0 + 0.5, 5.5, 2.4);
-  cairo_set_source_rgba(cr, 1, 1, 1, 0.85);
+  kit2d::RoundedRect(cr, r.x + 3, r.y + 2, r.w - 6, 4, 2);
+  cairo_set_source_rgba(cr, 1, 1, 1, 0.35);
   cairo_fill(cr);
 }
 
