@@ -96,7 +96,7 @@ void Rocks(Mesh& m, V3 p, float radius, int seed) {
     m.Colour(Mix(Rgba{0.36f, 0.38f, 0.44f, 1}, Rgba{0.52f, 0.53f, 0.58f, 1}, Hash(seed, i, 4)));
     m.Sphere(1, 8, 5, Translate(c) * RotateZ(a) * Scale({r * 1.15f, r, r * 0.75f}));
     m.Colour(Colour(look::kSnow));
-    m.Sphere(1, 8, 3, Translate(c + V3{0, 0, r * 0.5f}) * RotateZ(a) * Scale({r * 0.8f, r * 0.7f, r * 0.3f}));
+    m.Sphere(1, 8, 3, Translate(c + V3{0, 0, r * 0.62f}) * RotateZ(a) * Scale({r * 0.6f, r * 0.5f, r * 0.2f}));
   }
 }
 
