@@ -104,6 +104,12 @@ class SkinInfo final : public RefCounted<ID3DXSkinInfo> {
     if (in != out) std::memcpy(out, in, std::size_t{vertices_} * stride);
     const int normalAt = layout_.normal;
     const D3DXMATRIX* nm = normalTransforms ? normalTransforms : transforms;
+    // Bone matrices are nearly always affine; then no vertex needs the divide by w.
+    bool affine = true;
+    for (std::size_t b = 0; b < bones_.size() && affine; ++b) {
+      const D3DXMATRIX& m = transforms[b];
+      affine = m.m[0][3] == 0.0f && m.m[1][3] == 0.0f && m.m[2][3] == 0.0f && m.m[3][3] == 1.0f;
+    }
     for (DWORD v = 0; v < vertices_; ++v) {
       const DWORD first = starts_[v];
       const DWORD last = starts_[v + 1];
@@ -120,11 +126,14 @@ class SkinInfo final : public RefCounted<ID3DXSkinInfo> {
         float tx = p[0] * m.m[0][0] + p[1] * m.m[1][0] + p[2] * m.m[2][0] + m.m[3][0];
         float ty = p[0] * m.m[0][1] + p[1] * m.m[1][1] + p[2] * m.m[2][1] + m.m[3][1];
         float tz = p[0] * m.m[0][2] + p[1] * m.m[1][2] + p[2] * m.m[2][2] + m.m[3][2];
-        const float tw = p[0] * m.m[0][3] + p[1] * m.m[1][3] + p[2] * m.m[2][3] + m.m[3][3];
-        if (tw != 1.0f && tw != 0.0f) {
-          tx /= tw;
-          ty /= tw;
-          tz /= tw;
+        if (!affine) {
+          const float tw = p[0] * m.m[0][3] + p[1] * m.m[1][3] + p[2] * m.m[2][3] + m.m[3][3];
+          if (tw != 0.0f) {
+            const float inv = 1.0f / tw;
+            tx *= inv;
+            ty *= inv;
+            tz *= inv;
+          }
         }
         px += w * tx;
         py += w * ty;
@@ -139,9 +148,10 @@ class SkinInfo final : public RefCounted<ID3DXSkinInfo> {
       const float pos[3] = {px, py, pz};
       std::memcpy(d, pos, sizeof pos);
       if (normalAt >= 0) {
-        const float length = std::sqrt(nx * nx + ny * ny + nz * nz);
-        if (length > 0.0f) {
-          const float nrm[3] = {nx / length, ny / length, nz / length};
+        const float lengthSq = nx * nx + ny * ny + nz * nz;
+        if (lengthSq > 0.0f) {
+          const float inv = 1.0f / std::sqrt(lengthSq);
+          const float nrm[3] = {nx * inv, ny * inv, nz * inv};
           std::memcpy(d + normalAt, nrm, sizeof nrm);
         }
       }
