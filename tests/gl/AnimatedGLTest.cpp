@@ -221,6 +221,28 @@ TEST_F(AnimatedGLTest, GeneratedFiguresAndMarkersThroughTheMatchCamera) {
   Frames(6, 0.05f);
   gl_.SaveArtifact("anim/generated_correr");
   EXPECT_GT(DifferingPixels(rest), 500);
+
+  // Close up from the side (+X to the right): two players' four figures, at rest and
+  // a quarter of a second into the run, to judge limbs, feet and skinning.
+  for (auto& n : nodes) g_scene->RemoveNode(n.get());
+  nodes.clear();
+  camera.SetPosition({0, -1100, 260});
+  camera.target.SetPosition({0, 0, 110});
+  std::vector<AnimatedMeshNode*> close;
+  for (int i = 0; i < 2; ++i)
+    for (int f = 0; f < 4; ++f)
+      close.push_back(Place("Jugador" + std::to_string(i) + "_Figura" + std::to_string(f) + ".X",
+                            {-450.0f + 300.0f * f, 150.0f * i, 0}, 1.7f, "reposo"));
+  Frames(1, 0.05f);
+  gl_.SaveArtifact("anim/closeup_reposo");
+  for (AnimatedMeshNode* n : close) n->SetAnimation("correr", true);
+  Frames(5, 0.05f);
+  gl_.SaveArtifact("anim/closeup_correr");
+  // Nearer still on player 0's first two figures, mid-stride.
+  camera.SetPosition({-300, -420, 170});
+  camera.target.SetPosition({-300, 0, 90});
+  Frames(2, 0.05f);
+  gl_.SaveArtifact("anim/closeup_stride");
 }
 
 }  // namespace
