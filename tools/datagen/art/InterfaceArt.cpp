@@ -47,7 +47,7 @@ struct Words {
 
 const Words kSpanish{"NUEVA PARTIDA", "SALIR", "¡A JUGAR!", "IDIOMA: ESPAÑOL", "VOLVER",
                      "ABANDONAR", "NÚMERO DE JUGADORES", "JUGADOR", "NOMBRE",
-                     "SIN JUGADOR", "Súmalo con  +  en el menú", "CLASIFICACIÓN", "JUGADOR",
+                     "SIN JUGADOR", "Añade jugadores con  +  en el menú", "CLASIFICACIÓN", "JUGADOR",
                      "VICTORIAS", "¿Abandonar la partida?", "Se perderán las victorias.", "SÍ",
                      "NO"};
 const Words kEnglish{"NEW GAME", "QUIT", "PLAY!", "LANGUAGE: ENGLISH", "BACK", "LEAVE",
@@ -213,7 +213,7 @@ void SwitchButton(cairo_t* cr, Rect r, bool hot) {
       cairo_arc(cr, cx, cy, rad, a0, a1);
       cairo_set_line_width(cr, pass == 0 ? 5.5 : 3);
       cairo_set_line_cap(cr, CAIRO_LINE_CAP_ROUND);
-      kit2d::SetColour(cr, pass == 0 ? kInkC : (hot ? kSnowC : Col(look::kWarmLight)));
+      kit2d::SetColour(cr, pass == 0 ? kInkC : (hot ? Col(look::kHollyRed) : kSnowC));
       cairo_stroke(cr);
       // arrow head at the end of the arc, pointing along it
       const double ex = cx + rad * std::cos(a1), ey = cy + rad * std::sin(a1);
