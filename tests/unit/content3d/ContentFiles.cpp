@@ -11,10 +11,10 @@ using namespace platform::d3dx9;
 
 namespace content {
 
-std::string DataDir() { return std::string(YULE_BUILD_DIR) + "/Data/"; }
+std::string DataFolder() { return std::string(YULE_BUILD_DIR) + "/Data/"; }
 
 std::unique_ptr<XFile> ParseX(const std::string& file) {
-  std::ifstream in(DataDir() + file, std::ios::binary);
+  std::ifstream in(DataFolder() + file, std::ios::binary);
   std::stringstream bytes;
   bytes << in.rdbuf();
   const std::string data = bytes.str();

@@ -11,7 +11,7 @@
 
 namespace content {
 
-std::string DataDir();  // <build>/Data/
+std::string DataFolder();  // <build>/Data/
 // Parses a Data file; null (with a test failure) when it cannot be read or parsed.
 std::unique_ptr<platform::d3dx9::XFile> ParseX(const std::string& file);
 // Every Mesh of the file, in document order (inside frames too).

@@ -29,7 +29,7 @@ bool InBaseDiamond(float x, float y) {
 
 TEST(FieldContent, OutlinesHoldTheFieldAndLeaveEveryBaseReachable) {
   std::vector<Outline> outlines;
-  ASSERT_TRUE(content::ReadOutlineFile(content::DataDir() + "Terreno_0.cln", &outlines));
+  ASSERT_TRUE(content::ReadOutlineFile(content::DataFolder() + "Terreno_0.cln", &outlines));
   ASSERT_GE(outlines.size(), 5u);
   for (const Outline& o : outlines) {
     ASSERT_GE(o.size(), 4u);
@@ -88,7 +88,7 @@ TEST(FieldContent, OutlinesHoldTheFieldAndLeaveEveryBaseReachable) {
 
 TEST(FieldContent, WhatStandsOnTheFieldIsWhatTheOutlinesBlock) {
   std::vector<Outline> outlines;
-  ASSERT_TRUE(content::ReadOutlineFile(content::DataDir() + "Terreno_0.cln", &outlines));
+  ASSERT_TRUE(content::ReadOutlineFile(content::DataFolder() + "Terreno_0.cln", &outlines));
   ASSERT_GE(outlines.size(), 2u);
   for (int k = 0; k < 3; ++k) {
     const std::string file = "Terreno" + std::to_string(k) + ".X";

@@ -77,7 +77,7 @@ class StaticContentTest : public HeadlessDeviceTest {
   void SetUp() override {
     HeadlessDeviceTest::SetUp();
     saved = {textureFolder, materialFolder, renderStateFolder, modelFolder};
-    textureFolder = materialFolder = renderStateFolder = modelFolder = content::DataDir();
+    textureFolder = materialFolder = renderStateFolder = modelFolder = content::DataFolder();
     g_textureManager = new TextureManager;
     g_renderStateManager = new RenderStateManager;
     g_materialManager = new MaterialManager;
