@@ -148,7 +148,7 @@ TEST_F(StaticContentTest, SizesFitThePickUpRadiiBasesAndTheCamerasView) {
     float maxRadiusXY, minHeight, maxHeight;
   };
   std::vector<Limits> table = {{"Regalo0.X", 50, 40, 80}, {"Regalo1.X", 50, 40, 80},
-                               {"Bolsa.X", 100, 100, 170}, {"ArbolDeNavidad.X", 100, 200, 250},
+                               {"Bolsa.X", 100, 100, 170}, {"ArbolDeNavidad.X", 100, 180, 210},
                                {"MuñecoArm.X", 100, 10, 90}};
   for (int i = 0; i < 4; ++i) table.push_back({"Ornamenta" + std::to_string(i) + ".X", 50, 40, 95});
   for (int i = 0; i < 7; ++i) {
