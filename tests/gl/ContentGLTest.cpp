@@ -37,6 +37,7 @@ class ContentGLTest : public GLDeviceTest {
   void SetUp() override {
     GLDeviceTest::SetUp();
     if (IsSkipped() || HasFatalFailure()) return;
+    if (!std::filesystem::exists(kData + "Terreno0.X")) GTEST_SKIP() << "no generated Data folder";
     g_graphicsDevice = new GraphicsDevice();
     g_graphicsDevice->device = gl_.device();
     gl_.device()->AddRef();
