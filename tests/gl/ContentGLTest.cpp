@@ -11,12 +11,16 @@
 #include <string>
 #include <vector>
 
+#include "app/AppShell.h"
 #include "app/GraphicsDevice.h"
 #include "engine/materials/MaterialManager.h"
 #include "engine/materials/ModelManager.h"
 #include "engine/resources/ResourceManagers.h"
+#include "engine/scene/AnimatedMesh.h"
+#include "engine/scene/AnimatedMeshNode.h"
 #include "engine/scene/Camera.h"
 #include "engine/scene/Light.h"
+#include "engine/scene/MeshManager.h"
 #include "engine/scene/ModelNode.h"
 #include "engine/scene/RenderQueue.h"
 #include "engine/scene/Scene.h"
@@ -33,16 +37,18 @@ class ContentGLTest : public GLDeviceTest {
   void SetUp() override {
     GLDeviceTest::SetUp();
     if (IsSkipped() || HasFatalFailure()) return;
+    if (!std::filesystem::exists(kData + "Terreno0.X")) GTEST_SKIP() << "no generated Data folder";
     g_graphicsDevice = new GraphicsDevice();
     g_graphicsDevice->device = gl_.device();
     gl_.device()->AddRef();
     g_graphicsDevice->stateCache.Apply(true);
-    saved = {textureFolder, materialFolder, renderStateFolder, modelFolder};
-    textureFolder = materialFolder = renderStateFolder = modelFolder = kData;
+    saved = {textureFolder, materialFolder, renderStateFolder, modelFolder, meshFolder};
+    textureFolder = materialFolder = renderStateFolder = modelFolder = meshFolder = kData;
     g_textureManager = new TextureManager;
     g_renderStateManager = new RenderStateManager;
     g_materialManager = new MaterialManager;
     g_modelManager = new ModelManager;
+    g_meshManager = new MeshManager;
     g_renderQueue = new RenderQueue;
     g_scene = new Scene;
     // The match world's camera and lights.
@@ -67,12 +73,16 @@ class ContentGLTest : public GLDeviceTest {
   void TearDown() override {
     if (g_scene) {
       for (auto& n : nodes) g_scene->RemoveNode(n.get());
+      for (auto& n : animated) g_scene->RemoveNode(n.get());
       g_scene->RemoveNode(&camera);
       g_scene->RemoveNode(&camera.target);
     }
     nodes.clear();
+    animated.clear();
     delete g_scene;
     delete g_renderQueue;
+    delete g_meshManager;
+    g_meshManager = nullptr;
     delete g_modelManager;
     delete g_materialManager;
     delete g_renderStateManager;
@@ -88,6 +98,7 @@ class ContentGLTest : public GLDeviceTest {
       materialFolder = saved[1];
       renderStateFolder = saved[2];
       modelFolder = saved[3];
+      meshFolder = saved[4];
     }
     delete g_graphicsDevice;
     g_graphicsDevice = nullptr;
@@ -104,6 +115,44 @@ class ContentGLTest : public GLDeviceTest {
     node->SetRotation({0, 0, roll});
     g_scene->AddNode(node.get());
     nodes.push_back(std::move(node));
+  }
+  AnimatedMeshNode* PlaceAnimated(const std::string& mesh, D3DXVECTOR3 p, float scale, float roll,
+                                  const char* animation, float speed = 1) {
+    AnimatedMesh* m = g_meshManager->Acquire(mesh);
+    EXPECT_NE(m, nullptr) << mesh;
+    if (!m) return nullptr;
+    animated.push_back(std::make_unique<AnimatedMeshNode>());
+    AnimatedMeshNode* node = animated.back().get();
+    node->SetMesh(m);
+    node->SetPosition(p);
+    node->SetScale({scale, scale, scale});
+    node->SetRotation({0, 0, roll});
+    node->SetAnimationSpeed(animation, speed);
+    node->SetAnimation(animation, true);
+    g_scene->AddNode(node);
+    return node;
+  }
+  // A carried item: a child of the figure, 150 of its units up, its scale divided by 1.7.
+  void Carry(AnimatedMeshNode* figure, const std::string& model, float scale) {
+    Model* m = g_modelManager->Acquire(model);
+    ASSERT_NE(m, nullptr) << model;
+    auto node = std::make_unique<ModelNode>();
+    ASSERT_TRUE(node->SetModel(m));
+    node->SetPosition({0, 0, 150});
+    node->SetScale({scale / 1.7f, scale / 1.7f, scale / 1.7f});
+    g_scene->AddNode(node.get(), figure);
+    nodes.push_back(std::move(node));
+  }
+  // Lets the animations run for a while before the picture.
+  void Run(int frames, float seconds) {
+    for (int i = 0; i < frames; ++i) {
+      g_frameTime = seconds;
+      gl_.device()->BeginScene();
+      g_scene->Update();
+      g_scene->Render();
+      gl_.device()->EndScene();
+    }
+    g_frameTime = 0;
   }
   void Clear() {
     for (auto& n : nodes) g_scene->RemoveNode(n.get());
@@ -157,6 +206,7 @@ class ContentGLTest : public GLDeviceTest {
   std::vector<std::string> saved;
   Camera camera;
   std::vector<std::unique_ptr<ModelNode>> nodes;
+  std::vector<std::unique_ptr<AnimatedMeshNode>> animated;
 };
 
 std::vector<std::vector<D3DXVECTOR3>> ReadOutlines() {
@@ -210,6 +260,15 @@ TEST_F(ContentGLTest, TreeRoundAndSnowmanStages) {
     EXPECT_FALSE(Shoot(("muneco_" + std::to_string(stage)).c_str()).empty());
     ExpectGroundEverywhere();
   }
+  // Close up: the stand and every stage, the bag and the tree.
+  Clear();
+  camera.SetPosition({0, -1250, 520});
+  camera.target.SetPosition({0, 0, 110});
+  for (int k = 0; k < 8; ++k)
+    Place(k == 0 ? "MuñecoArm.X" : "MuñecoArmParte" + std::to_string(k - 1) + ".X", {-700.0f + 200 * k, 200, 0});
+  Place("Bolsa.X", {-250, -200, 0});
+  Place("ArbolDeNavidad.X", {250, -200, 0});
+  EXPECT_FALSE(Shoot("bases_cerca").empty());
 }
 
 TEST_F(ContentGLTest, LineUpOfEveryItemLyingAndCarried) {
@@ -225,6 +284,53 @@ TEST_F(ContentGLTest, LineUpOfEveryItemLyingAndCarried) {
     Place(items[i], {x, 150, 255}, i < 2 ? 1.25f : 1.0f);
   }
   EXPECT_FALSE(Shoot("objetos").empty());
+}
+
+TEST_F(ContentGLTest, FourPlayerBagRoundWithFiguresMarkersAndCarriedGifts) {
+  Place("Terreno0.X", {0, 0, 0});
+  for (int i = 0; i < 4; ++i) {
+    Place("Bolsa.X", {kBaseX[i], 800, 0});
+    PlaceAnimated("Marcador" + std::to_string(i) + ".X", {kBaseX[i], 800, 0}, 1, 0, "rotar");
+  }
+  const D3DXVECTOR3 at[4] = {{-450, -300, 0}, {150, 350, 0}, {-100, -50, 0}, {500, -450, 0}};
+  const float roll[4] = {0, 1.5707964f, 3.1415927f, -1.5707964f};
+  for (int i = 0; i < 4; ++i) {
+    AnimatedMeshNode* f = PlaceAnimated("Jugador" + std::to_string(i) + "_Figura" + std::to_string(i) + ".X",
+                                        at[i], 1.7f, roll[i], i % 2 ? "correr" : "reposo", 2);
+    ASSERT_NE(f, nullptr);
+    if (i < 2) Carry(f, "Regalo" + std::to_string(i) + ".X", 1.3f);
+  }
+  Place("Regalo1.X", {300, -200, 0}, 1.2f, 0.5f);
+  Place("Regalo0.X", {-500, 300, 0}, 1.4f, 2.5f);
+  Run(7, 0.05f);
+  EXPECT_FALSE(Shoot("ronda_bolsas").empty());
+  ExpectGroundEverywhere();
+  // The snowman round's single marker over the stand.
+  Clear();
+  for (auto& n : animated) g_scene->RemoveNode(n.get());
+  animated.clear();
+  Place("Terreno2.X", {0, 0, 0});
+  Place("MuñecoArmParte6.X", {0, 800, 0});
+  PlaceAnimated("Marcador.X", {0, 800, 0}, 1, 0, "rotar");
+  Run(3, 0.1f);
+  EXPECT_FALSE(Shoot("ronda_muneco").empty());
+}
+
+TEST_F(ContentGLTest, FiguresCloseUp) {
+  camera.SetPosition({0, -330, 150});
+  camera.target.SetPosition({0, 0, 70});
+  for (int f = 0; f < 4; ++f) {
+    PlaceAnimated("Jugador" + std::to_string(f) + "_Figura" + std::to_string(f) + ".X",
+                  {-165.0f + 110 * f, 0, 0}, 1, -1.5707964f, "reposo");
+  }
+  Run(5, 0.1f);
+  EXPECT_FALSE(Shoot("figuras_frente").empty());
+  for (auto& n : animated) {
+    n->SetRotation({0, 0, 0});
+    n->SetAnimation("correr", true);
+  }
+  Run(4, 0.1f);
+  EXPECT_FALSE(Shoot("figuras_correr").empty());
 }
 
 }  // namespace

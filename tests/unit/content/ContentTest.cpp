@@ -309,6 +309,9 @@ TEST(Content, FigureStripsShowEveryFigureInThePlayersColour) {
         }
       EXPECT_GT(own, 150) << "player colour in the face of " << p << "/" << f;
     }
+    // Before its first frame the setup shows (0, 0, 115, 164): the rows under the first
+    // cell stay empty.
+    EXPECT_EQ(Measure(strip, R{0, 160, 115, 4}).coverage, 0.0) << p;
     // nothing spills over a cell's edge into the next (the cells are cut side by side)
     for (int f = 1; f < 4; ++f) EXPECT_LT(Measure(strip, R{115 * f - 1, 0, 2, 160}).coverage, 0.3);
   }

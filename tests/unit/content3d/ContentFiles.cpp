@@ -9,12 +9,12 @@
 
 using namespace platform::d3dx9;
 
-namespace content {
+namespace content3d {
 
-std::string FieldDataDir() { return std::string(YULE_BUILD_DIR) + "/Data/"; }
+std::string DataDir() { return std::string(YULE_BUILD_DIR) + "/Data/"; }
 
 std::unique_ptr<XFile> ParseX(const std::string& file) {
-  std::ifstream in(FieldDataDir() + file, std::ios::binary);
+  std::ifstream in(DataDir() + file, std::ios::binary);
   std::stringstream bytes;
   bytes << in.rdbuf();
   const std::string data = bytes.str();
@@ -115,4 +115,4 @@ bool Inside(const Outline& poly, float x, float y) {
   return in;
 }
 
-}  // namespace content
+}  // namespace content3d

@@ -76,7 +76,7 @@ Rig Elf(Mesh& m, look::Rgb player) {
   m.Torus(7.5f, 2.6f, 12, 4, Translate({0, 0, 61}));
   Bone(m, r.head);
   const V3 head{1, 0, 72};
-  m.Colour(Colour(f.body));
+  m.Use(Glow(f.body, 0.4f), Colour(f.body));
   m.Sphere(14, 12, 7, Translate(head));
   for (int side : {1, -1}) {
     m.Lathe({{0, 0}, {3.5f, 0}, {0, 10}}, 6, Translate(head + V3{-1, 12.5f * side, 0}) * AlignZ({-0.3f, 1.0f * side, 0.5f}));
@@ -142,9 +142,9 @@ Rig Reindeer(Mesh& m, look::Rgb player) {
   const Rgba antler = Rgb8(212, 178, 120);
   for (int side : {1, -1}) {
     Bone(m, side > 0 ? r.legL : r.legR);
-    m.Use(Plain(), Colour(f.body));
+    m.Use(Glow(f.body, 0.35f), Colour(f.body));
     m.Tube({0, 6.5f * side, 36}, {0.5f, 6.5f * side, 8}, 5.2f, 4.4f, 8);
-    m.Colour(Colour(look::kInk));
+    m.Use(Plain(), Colour(look::kInk));
     m.Cylinder(5.2f, 6, 8, Translate({1.5f, 6.5f * side, 0}));
     Bone(m, side > 0 ? r.armL : r.armR);
     m.Colour(Colour(player));
@@ -161,7 +161,7 @@ Rig Reindeer(Mesh& m, look::Rgb player) {
   m.Sphere(4.5f, 8, 5, Translate({-15, 0, 40}));
   Bone(m, r.head);
   const V3 head{1, 0, 77};
-  m.Colour(Colour(f.body));
+  m.Use(Glow(f.body, 0.35f), Colour(f.body));
   m.Sphere(12.5f, 12, 8, Translate(head));
   for (int side : {1, -1})
     m.Sphere(1, 6, 4, Translate(head + V3{-3, 11.5f * side, 7}) * RotateX(0.6f * side) * Scale({3, 6, 2}));
@@ -201,7 +201,7 @@ Rig Penguin(Mesh& m, look::Rgb player) {
   m.Use(Plain(), Colour(f.body));
   m.Lathe({{0, 9}, {14, 10}, {21, 21}, {22.5f, 36}, {19, 52}, {12, 62}, {0, 65}}, 14, Xf{});
   m.Colour(Colour(f.accent));
-  m.Sphere(1, 12, 8, Translate({12.5f, 0, 32}) * Scale({9, 16, 22}));
+  m.Sphere(1, 12, 8, Translate({15.5f, 0, 33}) * Scale({9, 16, 22}));
   Bone(m, r.head);
   const V3 head{1, 0, 71};
   m.Colour(Colour(f.body));
@@ -326,16 +326,16 @@ Figure BuildMarker(int player) {
   Figure fig;
   const bool neutral = player < 0;
   const look::Rgb colour = neutral ? look::kSnow : look::kPlayer[player];
-  const float z = neutral ? 300 : 270;
+  const float z = neutral ? 325 : 262;
   const int bone = fig.skeleton.Add("Giro", -1, {0, 0, z});
   Mesh& m = fig.mesh;
   m.pen.bone = bone;
   m.Use(Glow(colour, 0.35f), Colour(colour));
   // A gem pointing down at the base, faceted so it glints as it turns.
-  m.Lathe({{0, z - 34}, {20, z + 6}, {13, z + 16}, {0, z + 18}}, 6, Xf{});
+  m.Lathe({{0, z - 48}, {30, z + 8}, {20, z + 22}, {0, z + 25}}, 6, Xf{});
   m.Use(Glow(look::kGold, 0.4f), Colour(look::kGold));
-  m.Torus(24, 2.6f, 18, 5, Translate({0, 0, z + 6}));
-  m.Star(9, 4, 3, 5, Translate({0, 0, z + 30}));
+  m.Torus(35, 3.4f, 20, 5, Translate({0, 0, z + 8}));
+  m.Star(13, 5.5f, 4, 5, Translate({0, 0, z + 42}));
   fig.clips = {Spin(fig.skeleton, bone)};
   return fig;
 }

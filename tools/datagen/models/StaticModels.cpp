@@ -399,6 +399,11 @@ Mesh ChristmasTree() {
   }
   m.Use(Glow(look::kGold, 0.7f), Colour(look::kGold));
   m.Star(17, 7.5f, 5, 5, Translate({0, 0, 226}));
+  // Kept under the markers that hover over the bases.
+  for (Vertex& v : m.vertices) {
+    v.p.z *= 0.86f;
+    v.n = Normalise({v.n.x, v.n.y, v.n.z / 0.86f});
+  }
   return m;
 }
 
