@@ -214,7 +214,8 @@ TEST_F(RealAudioTest, FourEffectsStartingTogetherOverLoudMusicNeedNoLimiting) {
   }
   std::ofstream(ArtifactDir() / "worst_case.txt") << "peak " << peak << " limited buffers "
                                                   << limited << "\n";
-  EXPECT_GT(peak, 0.2f);
+  // One effect peaks near 0.16 in the mix: the four copies really sound together.
+  EXPECT_GT(peak, 0.5f);
   EXPECT_LT(peak, 0.98f);
   EXPECT_EQ(limited, 0u);
 }
