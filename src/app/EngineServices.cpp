@@ -7,6 +7,8 @@
 #include "engine/materials/MaterialManager.h"
 #include "engine/materials/ModelManager.h"
 #include "engine/resources/ResourceManagers.h"
+#include "engine/scene/AnimatedMesh.h"
+#include "engine/scene/MeshManager.h"
 #include "engine/scene/RenderQueue.h"
 #include "engine/scene/Scene.h"
 #include "engine/sound/SoundManagers.h"
@@ -33,6 +35,7 @@ void CreateEngineServices() {
   g_materialManager = new MaterialManager();
   g_renderStateManager = new RenderStateManager();
   g_modelManager = new ModelManager();
+  g_meshManager = new MeshManager();
   g_renderQueue = new RenderQueue();
   g_scene = new Scene();
   g_keyboard = new Keyboard();
@@ -52,6 +55,7 @@ void DestroyEngineServices() {
   Destroy(g_scene);
   Destroy(g_renderQueue);
   Destroy(g_modelManager);
+  Destroy(g_meshManager);
   Destroy(g_renderStateManager);
   Destroy(g_materialManager);
   Destroy(g_textureManager);
@@ -63,6 +67,7 @@ void DestroyEngineServices() {
   // pieces were downloaded to is still there to unload them from.
   Destroy(g_musicManager);
   Destroy(g_soundSystem);
+  FreeBoneScratch();
 }
 
 void CreateFontManager() {
