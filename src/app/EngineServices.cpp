@@ -60,7 +60,6 @@ void DestroyEngineServices() {
   Destroy(g_materialManager);
   Destroy(g_textureManager);
   Destroy(g_graphicsDevice);
-  FreeBoneScratch();
   Destroy(g_waveSoundManager);
   Destroy(g_waveSound3DManager);
   // The music manager outlives the game's last frame in the original order, and nothing
@@ -68,6 +67,7 @@ void DestroyEngineServices() {
   // pieces were downloaded to is still there to unload them from.
   Destroy(g_musicManager);
   Destroy(g_soundSystem);
+  FreeBoneScratch();
 }
 
 void CreateFontManager() {

@@ -122,9 +122,9 @@ TEST_F(RealAudioTest, CapturedOutputHasTheSynthesisedPieceAndMixedEffectsWithout
     std::string wav = "RIFF";
     auto put32 = [&](std::uint32_t v) { wav.append(reinterpret_cast<const char*>(&v), 4); };
     auto put16 = [&](std::uint16_t v) { wav.append(reinterpret_cast<const char*>(&v), 2); };
-    put32(static_cast<std::uint32_t>(36 + raw.size()));
+    put32(static_cast<std::uint32_t>(38 + raw.size()));
     wav += "WAVEfmt ";
-    put32(16), put16(3), put16(2), put32(kRate), put32(kRate * 8), put16(8), put16(32);
+    put32(18), put16(3), put16(2), put32(kRate), put32(kRate * 8), put16(8), put16(32), put16(0);
     wav += "data";
     put32(static_cast<std::uint32_t>(raw.size()));
     wav.append(raw.data(), raw.size());
@@ -179,14 +179,15 @@ TEST_F(RealAudioTest, FourEffectsStartingTogetherOverLoudMusicNeedNoLimiting) {
   g_soundSystem = new SoundSystem();
   ASSERT_TRUE(g_soundSystem->Init(TestWindow(), kRate));
 
-  // The game's own effect when the content has been generated, otherwise a tone whose
-  // peaks reach full scale, the loudest a file can be.
+  // The game's own effect when the content has been generated, otherwise a tone at the
+  // level the game's effects are written at (peaks at -3 dBFS). The passage of music is
+  // louder than any of the game's pieces.
   std::string effectPath = std::string(YULE_BUILD_DIR) + "/Data/AparecerItem.wav";
   if (!std::filesystem::exists(effectPath)) {
     ToneSpec spec;
     spec.frequency = 440.0;
     spec.seconds = 0.5;
-    spec.amplitude = 1.0;
+    spec.amplitude = 0.708;
     effectPath = Write("appear.wav", EncodeToneWave(spec));
   }
   std::uint64_t limited = 0;
@@ -213,7 +214,8 @@ TEST_F(RealAudioTest, FourEffectsStartingTogetherOverLoudMusicNeedNoLimiting) {
   }
   std::ofstream(ArtifactDir() / "worst_case.txt") << "peak " << peak << " limited buffers "
                                                   << limited << "\n";
-  EXPECT_GT(peak, 0.2f);
+  // One effect peaks near 0.16 in the mix: the four copies really sound together.
+  EXPECT_GT(peak, 0.5f);
   EXPECT_LT(peak, 0.98f);
   EXPECT_EQ(limited, 0u);
 }

@@ -197,9 +197,8 @@ class Segment final : public RefCounted<IDirectMusicSegment8> {
 
   HRESULT SetParam(REFGUID type, DWORD groupBits, DWORD index, MUSIC_TIME time, void*) override {
     if (Called("SetParam", {groupBits, index, static_cast<DWORD>(time)}, this)) return E_FAIL;
-    if (!IsEqualGUID(type, GUID_StandardMIDIFile)) return DMUS_E_TYPE_UNSUPPORTED;
-    standardMidi_ = true;
-    return S_OK;
+    // The synthesiser always plays files as Standard MIDI; the mark changes nothing here.
+    return IsEqualGUID(type, GUID_StandardMIDIFile) ? S_OK : DMUS_E_TYPE_UNSUPPORTED;
   }
   HRESULT Download(IUnknown* target) override;
   HRESULT Unload(IUnknown* target) override;
@@ -221,7 +220,6 @@ class Segment final : public RefCounted<IDirectMusicSegment8> {
   std::shared_ptr<const SoundData> data_;
   Performance* performance_ = nullptr;  // holds a reference while downloaded
   std::unique_ptr<PreparedSound> prepared_;
-  bool standardMidi_ = false;
 };
 
 class Performance final : public RefCounted<IDirectMusicPerformance8> {
@@ -278,7 +276,8 @@ class Performance final : public RefCounted<IDirectMusicPerformance8> {
     if (state) *state = nullptr;
     if (!source) return E_POINTER;
     if (!state_->initialised) return DMUS_E_NOT_INIT;
-    auto* segment = static_cast<Segment*>(static_cast<IDirectMusicSegment8*>(source));
+    auto* segment = dynamic_cast<Segment*>(source);
+    if (!segment) return E_INVALIDARG;
     PreparedSound* prepared = segment->PreparedFor(this);
     if (!prepared) return DMUS_E_NOT_INIT;  // never downloaded to this performance
     const bool secondary = (flags & DMUS_SEGF_SECONDARY) != 0;
@@ -300,7 +299,8 @@ class Performance final : public RefCounted<IDirectMusicPerformance8> {
     if (Called("IsPlaying", {}, segment)) return E_FAIL;
     if (!segment) return E_POINTER;
     if (!state_->initialised) return DMUS_E_NOT_INIT;
-    const PreparedSound* prepared = static_cast<Segment*>(segment)->PreparedFor(this);
+    const auto* ours = dynamic_cast<Segment*>(segment);
+    const PreparedSound* prepared = ours ? ours->PreparedFor(this) : nullptr;
     if (!prepared) return S_FALSE;
     if (piece_ == prepared && backend_.PiecePlaying(prepared)) return S_OK;
     PruneVoices();
@@ -317,7 +317,8 @@ class Performance final : public RefCounted<IDirectMusicPerformance8> {
       StopAll();
       return S_OK;
     }
-    const PreparedSound* prepared = static_cast<Segment*>(segment)->PreparedFor(this);
+    const auto* ours = dynamic_cast<Segment*>(segment);
+    const PreparedSound* prepared = ours ? ours->PreparedFor(this) : nullptr;
     if (prepared) StopSound(prepared);
     return S_OK;
   }
