@@ -1,0 +1,123 @@
+// The match and standings screens through the real game object: pause and resume, the
+// leave confirmation, device loss, and frames that could not render.
+#include <gtest/gtest.h>
+
+#include "GameHarness.h"
+#include "engine/input/Mouse.h"
+#include "engine/scene/AnimatedDrawable.h"
+#include "engine/scene/RenderQueue.h"
+#include "engine/scene/Scene.h"
+#include "game/WorldLink.h"
+#include "platform/d3d9/D3D9Headless.h"
+#include "platform/dinput8/DInput8.h"
+
+namespace {
+
+using platform::d3d9::Log;
+
+class MatchScreensTest : public GameHarness {
+ protected:
+  // Main menu → setup with `players` → play.
+  void StartMatch(int players) {
+    ASSERT_TRUE(StartGame());
+    while (g_matchWorld->playerCount < players) Click(330, 340);
+    Click(100, 200);
+    Click(500, 540);
+    ASSERT_EQ(game->screen, GameApp::kMatch);
+  }
+};
+
+TEST_F(MatchScreensTest, PauseResumeAndTheLeaveConfirmation) {
+  StartMatch(3);
+  Frame();
+  // No cursor in the match: nothing from "GUI.png"'s cursor cut-out is drawn.
+  Log().Clear();
+  Frame();
+  for (const auto& r : Log().Named("ID3DXSprite::Draw"))
+    EXPECT_FALSE(r.args[3] == 88 && r.args[4] == 126) << "cursor drawn in the match";
+
+  GameMode* mode = g_matchWorld->mode;
+  Tap(DIK_ESCAPE);
+  EXPECT_EQ(game->screen, GameApp::kStandings);
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(g_matchWorld->players[i].animation, "reposo");
+  Tap(DIK_ESCAPE);
+  EXPECT_EQ(game->screen, GameApp::kMatch);
+  EXPECT_EQ(g_matchWorld->mode, mode) << "resuming keeps the round";
+
+  Tap(DIK_ESCAPE);
+  Click(300, 400);  // continue during a paused round: the same round goes on
+  EXPECT_EQ(game->screen, GameApp::kMatch);
+  EXPECT_EQ(g_matchWorld->mode, mode);
+
+  Tap(DIK_ESCAPE);
+  Click(300, 450);  // leave
+  EXPECT_TRUE(game->confirmOpen);
+  MoveTo(300, 360);
+  EXPECT_TRUE(game->yesHighlight.visible);
+  EXPECT_FALSE(game->noHighlight.visible);
+  Click(300, 400);  // continue is dead while the confirmation is open
+  EXPECT_EQ(game->screen, GameApp::kStandings);
+  Tap(DIK_ESCAPE);  // closes the confirmation only
+  EXPECT_FALSE(game->confirmOpen);
+  EXPECT_EQ(game->screen, GameApp::kStandings);
+  Click(300, 450);
+  Click(450, 360);  // no
+  EXPECT_FALSE(game->confirmOpen);
+  EXPECT_EQ(game->screen, GameApp::kStandings);
+  Click(300, 450);
+  Click(300, 360);  // yes
+  EXPECT_EQ(game->screen, GameApp::kMainMenu);
+  EXPECT_FALSE(game->confirmOpen);
+  EXPECT_EQ(g_matchWorld->mode, nullptr);
+}
+
+// A node that counts what the queue does with it.
+class CountingNode : public AnimatedDrawable {
+ public:
+  void Submit() override { g_renderQueue->SubmitAnimated(this); }
+  bool HasAlphaTexture() const override { return false; }
+  RenderStateSet* MeshRenderStates() override { return nullptr; }
+  void DrawMesh() override { ++draws; }
+  void AdvanceAnimation() override {}
+  void RefreshPose() override {}
+  void AdvanceAndRefresh() override {}
+  int draws = 0;
+};
+
+TEST_F(MatchScreensTest, AFrameThatCannotBeginLeavesNothingQueued) {
+  StartMatch(2);
+  Tap(DIK_ESCAPE);
+  ASSERT_EQ(game->screen, GameApp::kStandings);
+  auto* node = new CountingNode();
+  g_scene->AddNode(node);
+  Frame();
+  EXPECT_EQ(node->draws, 1);
+
+  Log().FailCall("BeginScene");
+  Frame();
+  EXPECT_EQ(node->draws, 1);
+  EXPECT_TRUE(g_renderQueue->opaqueAnimated.empty());
+  // The node goes away between frames, as an item does when a round ends.
+  g_scene->RemoveNode(node);
+  delete node;
+  Log().Clear();
+  Frame();
+  EXPECT_EQ(Log().Count("Present"), 1);
+}
+
+TEST_F(MatchScreensTest, LostDeviceFreezesTheMatchUntilReset) {
+  StartMatch(2);
+  Frame();
+  platform::d3d9::HeadlessLoseDevice();
+  Log().Clear();
+  for (int i = 0; i < 3; ++i) Frame();
+  EXPECT_EQ(Log().Count("Present"), 0);
+  EXPECT_EQ(Log().Count("BeginScene"), 0);
+  platform::d3d9::HeadlessMakeDeviceResettable();
+  Frame();
+  EXPECT_EQ(Log().Count("Reset"), 1);
+  EXPECT_EQ(Log().Count("Present"), 1);
+  EXPECT_EQ(game->screen, GameApp::kMatch);
+}
+
+}  // namespace
