@@ -1,0 +1,148 @@
+#!/usr/bin/env bash
+# A whole visit of the real game under Xvfb, driven only by X input: the main menu, the
+# language switch (the atlas changes on screen and the language file is written), four
+# players, the setup with a typed name, a round in play (the picture changes as the
+# players run), pause, resume, leave through the confirmation, and Escape: exit code 0,
+# nothing on stderr. A second start shows the saved language. Audio goes to SDL's disk
+# driver; the captured samples must carry sound and never clip.
+set -u
+source "$(dirname "$0")/common.bash" "$1"
+command -v xdotool >/dev/null || fail "xdotool is not installed"
+command -v compare >/dev/null || fail "ImageMagick is not installed"
+[ -f "$BUILD_DIR/Data/GUI_00_ES.png" ] || fail "no generated content in $BUILD_DIR/Data"
+
+# A private copy of the data folder's layout: the game writes its language file there.
+WORK=$(mktemp -d)
+trap 'cleanup; rm -rf "$WORK"' EXIT
+mkdir "$WORK/Data"
+for f in "$BUILD_DIR"/Data/*; do
+  case "$(basename "$f")" in Idioma | Idioma.new) ;; *) ln -s "$f" "$WORK/Data/" ;; esac
+done
+cp "$BUILD_DIR/yulerush" "$WORK/"
+
+start_in_work() {
+  (cd "$WORK" && exec env SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$WORK/audio$1.raw" \
+    SDL_DISKAUDIODELAY=0 ./yulerush) >"$ARTIFACTS/play$1.out" 2>"$ARTIFACTS/play$1.err" &
+  GAME_PID=$!
+  win=$(find_game_window) || fail "no game window; stderr: $(cat "$ARTIFACTS/play$1.err")"
+  sleep 1.5
+}
+
+shot() { import -window root "$ARTIFACTS/$1.png" || fail "screenshot $1 failed"; }
+
+# Pixels that differ between two screenshots inside a back-buffer rectangle (x y w h),
+# scaled to the 1024 × 768 screen.
+differ() {
+  local a=$1 b=$2 x=$3 y=$4 w=$5 h=$6
+  local geom="$((w * 128 / 100))x$((h * 128 / 100))+$((x * 128 / 100))+$((y * 128 / 100))"
+  compare -metric AE -fuzz 5% "$ARTIFACTS/$a.png[$geom]" "$ARTIFACTS/$b.png[$geom]" null: 2>&1 |
+    awk '{print int($1)}'
+}
+
+# The game draws its own cursor from relative motion (1.2 pixels per count): park it in
+# the top-left corner, then move it to the back-buffer pixel (x, y).
+goto() {
+  xdotool mousemove_relative -- -2000 -2000
+  sleep 0.15
+  xdotool mousemove_relative -- $(($1 * 10 / 12 + 1)) $(($2 * 10 / 12 + 1))
+  sleep 0.15
+}
+click() {
+  goto "$1" "$2"
+  xdotool mousedown 1
+  sleep 0.12
+  xdotool mouseup 1
+  sleep 0.25
+}
+tap() {
+  xdotool keydown "$1"
+  sleep 0.08
+  xdotool keyup "$1"
+  sleep 0.08
+}
+
+start_xvfb 1024x768x24
+
+# --- First run -----------------------------------------------------------------------
+start_in_work 1
+goto 600 100
+shot menu
+click 220 443  # language
+shot menu_english
+[ "$(od -An -tx1 "$WORK/Data/Idioma" | tr -d ' \n')" = "01000000" ] ||
+  fail "the language file holds '$(od -An -tx1 "$WORK/Data/Idioma")', expected 01 00 00 00"
+changed=$(differ menu menu_english 64 192 321 40)
+[ "$changed" -gt 200 ] || fail "the start button did not change language ($changed pixels)"
+echo "language switched: $changed pixels of the start button changed, file holds 1"
+
+click 347 342  # more players: 3
+click 347 342  # 4
+shot menu_four
+click 220 212  # start
+shot setup
+click 280 75   # player 1's name
+for k in n o e l; do tap "$k"; done
+tap Return
+shot setup_named
+changed=$(differ setup setup_named 190 50 180 50)
+[ "$changed" -gt 50 ] || fail "the typed name did not show ($changed pixels)"
+echo "setup: name typed ($changed pixels changed)"
+
+click 600 548  # play
+sleep 1
+shot round_start
+# Every player runs: two taps in a direction give a heading and then speed.
+for i in 1 2 3; do
+  for k in d d Right Right k k KP_6 KP_6 w w Up Up u u KP_8 KP_8; do tap "$k"; done
+done
+sleep 0.5
+shot round
+changed=$(differ round_start round 0 100 800 500)
+[ "$changed" -gt 500 ] || fail "the round did not move ($changed pixels changed)"
+echo "round in play: $changed pixels changed as the players ran"
+
+tap Escape
+sleep 0.5
+shot standings
+tap Escape     # resume
+sleep 0.3
+shot resumed
+tap Escape
+sleep 0.3
+click 430 457  # leave
+shot confirmation
+click 335 367  # yes
+sleep 0.3
+shot back_to_menu
+tap Escape
+wait_game_exit 20
+[ "$GAME_CODE" = "0" ] || fail "the game ended with '$GAME_CODE'; stderr: $(cat "$ARTIFACTS/play1.err")"
+[ ! -s "$ARTIFACTS/play1.err" ] || fail "stderr was not empty: $(cat "$ARTIFACTS/play1.err")"
+echo "first run: exit 0, stderr empty"
+
+# --- The captured sound --------------------------------------------------------------
+audio="$WORK/audio1.raw"
+[ -s "$audio" ] || fail "no audio was captured"
+python3 - "$audio" <<'EOF' || fail "audio check failed"
+import struct, sys
+data = open(sys.argv[1], "rb").read()
+n = len(data) // 2
+samples = struct.unpack("<%dh" % n, data[: n * 2])
+loud = sum(1 for s in samples if abs(s) > 300)
+clipped = sum(1 for s in samples if s >= 32767 or s <= -32768)
+peak = max(abs(s) for s in samples) if samples else 0
+print("audio: %d samples, %.1f%% audible, peak %d, clipped %d" % (n, 100.0 * loud / max(n, 1), peak, clipped))
+sys.exit(0 if loud > n // 20 and clipped == 0 else 1)
+EOF
+
+# --- Second run: the saved language --------------------------------------------------
+start_in_work 2
+goto 600 100
+shot menu_second_start
+changed=$(differ menu_english menu_second_start 64 192 321 440)
+[ "$changed" -lt 200 ] || fail "the second start does not show the saved language ($changed)"
+tap Escape
+wait_game_exit 20
+[ "$GAME_CODE" = "0" ] || fail "the second run ended with '$GAME_CODE'"
+[ ! -s "$ARTIFACTS/play2.err" ] || fail "stderr was not empty: $(cat "$ARTIFACTS/play2.err")"
+echo "second start shows the saved language; exit 0; screenshots in $ARTIFACTS"
