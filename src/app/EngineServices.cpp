@@ -7,6 +7,8 @@
 #include "engine/materials/MaterialManager.h"
 #include "engine/materials/ModelManager.h"
 #include "engine/resources/ResourceManagers.h"
+#include "engine/scene/AnimatedMesh.h"
+#include "engine/scene/MeshManager.h"
 #include "engine/scene/RenderQueue.h"
 #include "engine/scene/Scene.h"
 
@@ -31,6 +33,7 @@ void CreateEngineServices() {
   g_materialManager = new MaterialManager();
   g_renderStateManager = new RenderStateManager();
   g_modelManager = new ModelManager();
+  g_meshManager = new MeshManager();
   g_renderQueue = new RenderQueue();
   g_scene = new Scene();
   g_keyboard = new Keyboard();
@@ -46,10 +49,12 @@ void DestroyEngineServices() {
   Destroy(g_scene);
   Destroy(g_renderQueue);
   Destroy(g_modelManager);
+  Destroy(g_meshManager);
   Destroy(g_renderStateManager);
   Destroy(g_materialManager);
   Destroy(g_textureManager);
   Destroy(g_graphicsDevice);
+  FreeBoneScratch();
 }
 
 void CreateFontManager() {

@@ -86,6 +86,8 @@ class MeshBuilder {
   // Adds a mesh with its positions (and normals) transformed; null means untransformed.
   void Append(const XMeshData& mesh, const D3DXMATRIX* transform);
   DWORD NumFaces() const { return static_cast<DWORD>(attributes_.size()); }
+  // Per built vertex, the appended vertex it was split from (vertex order survives Build).
+  const std::vector<DWORD>& PointReps() const { return pointReps_; }
   // Creates the mesh, attribute-sorted with its table, and the optional outputs.
   HRESULT Build(DWORD options, IDirect3DDevice9* device, ID3DXBuffer** adjacency,
                 ID3DXBuffer** materials, ID3DXBuffer** effectInstances, DWORD* numMaterials,

@@ -1,0 +1,196 @@
+// ID3DXSkinInfo: bones with names, offset matrices and vertex influences, and the
+// skinning of a whole vertex array on the processor.
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <new>
+#include <string>
+#include <vector>
+
+#include "platform/d3dx9/D3DX9Anim.h"
+#include "platform/d3dx9/D3DX9MeshImpl.h"
+
+namespace platform::d3dx9 {
+namespace {
+
+struct Bone {
+  std::string name;
+  bool named = false;
+  D3DXMATRIX offset;
+  std::vector<DWORD> vertices;
+  std::vector<float> weights;
+};
+
+// One influence in the per-vertex table that skinning walks.
+struct Influence {
+  DWORD bone;
+  float weight;
+};
+
+class SkinInfo final : public RefCounted<ID3DXSkinInfo> {
+ public:
+  SkinInfo(DWORD numVertices, DWORD fvf, DWORD numBones, const FVFLayout& layout)
+      : vertices_(numVertices), fvf_(fvf), layout_(layout), bones_(numBones) {
+    for (Bone& b : bones_) D3DXMatrixIdentity(&b.offset);
+  }
+
+  DWORD GetNumBones() override { return static_cast<DWORD>(bones_.size()); }
+
+  LPCSTR GetBoneName(DWORD bone) override {
+    if (bone >= bones_.size() || !bones_[bone].named) return nullptr;
+    return bones_[bone].name.c_str();
+  }
+
+  HRESULT SetBoneName(DWORD bone, LPCSTR name) override {
+    if (bone >= bones_.size() || !name) return D3DERR_INVALIDCALL;
+    bones_[bone].name = name;
+    bones_[bone].named = true;
+    return D3D_OK;
+  }
+
+  D3DXMATRIX* GetBoneOffsetMatrix(DWORD bone) override {
+    return bone < bones_.size() ? &bones_[bone].offset : nullptr;
+  }
+
+  HRESULT SetBoneOffsetMatrix(DWORD bone, const D3DXMATRIX* offset) override {
+    if (bone >= bones_.size() || !offset) return D3DERR_INVALIDCALL;
+    bones_[bone].offset = *offset;
+    return D3D_OK;
+  }
+
+  DWORD GetNumBoneInfluences(DWORD bone) override {
+    return bone < bones_.size() ? static_cast<DWORD>(bones_[bone].vertices.size()) : 0;
+  }
+
+  HRESULT GetBoneInfluence(DWORD bone, DWORD* vertices, FLOAT* weights) override {
+    if (bone >= bones_.size() || !vertices || !weights) return D3DERR_INVALIDCALL;
+    const Bone& b = bones_[bone];
+    std::memcpy(vertices, b.vertices.data(), b.vertices.size() * sizeof(DWORD));
+    std::memcpy(weights, b.weights.data(), b.weights.size() * sizeof(float));
+    return D3D_OK;
+  }
+
+  HRESULT SetBoneInfluence(DWORD bone, DWORD count, const DWORD* vertices,
+                           const FLOAT* weights) override {
+    if (bone >= bones_.size() || (count > 0 && (!vertices || !weights)))
+      return D3DERR_INVALIDCALL;
+    for (DWORD i = 0; i < count; ++i)
+      if (vertices[i] >= vertices_) return D3DERR_INVALIDCALL;
+    bones_[bone].vertices.assign(vertices, vertices + count);
+    bones_[bone].weights.assign(weights, weights + count);
+    tableValid_ = false;
+    return D3D_OK;
+  }
+
+  HRESULT GetMaxVertexInfluences(DWORD* out) override {
+    if (!out) return D3DERR_INVALIDCALL;
+    BuildTable();
+    DWORD most = 0;
+    for (DWORD v = 0; v < vertices_; ++v) most = std::max(most, starts_[v + 1] - starts_[v]);
+    *out = most;
+    return D3D_OK;
+  }
+
+  DWORD GetNumVertices() override { return vertices_; }
+  DWORD GetFVF() override { return fvf_; }
+
+  HRESULT UpdateSkinnedMesh(const D3DXMATRIX* transforms, const D3DXMATRIX* normalTransforms,
+                            LPCVOID src, LPVOID dst) override {
+    if (!transforms || !src || !dst) return D3DERR_INVALIDCALL;
+    BuildTable();
+    const UINT stride = layout_.stride;
+    const auto* in = static_cast<const BYTE*>(src);
+    auto* out = static_cast<BYTE*>(dst);
+    if (in != out) std::memcpy(out, in, std::size_t{vertices_} * stride);
+    const int normalAt = layout_.normal;
+    const D3DXMATRIX* nm = normalTransforms ? normalTransforms : transforms;
+    for (DWORD v = 0; v < vertices_; ++v) {
+      const DWORD first = starts_[v];
+      const DWORD last = starts_[v + 1];
+      if (first == last) continue;  // no bone moves it: it stays where the mesh has it
+      const BYTE* s = in + std::size_t{v} * stride;
+      BYTE* d = out + std::size_t{v} * stride;
+      float p[3], n[3] = {0, 0, 0};
+      std::memcpy(p, s, sizeof p);
+      if (normalAt >= 0) std::memcpy(n, s + normalAt, sizeof n);
+      float px = 0, py = 0, pz = 0, nx = 0, ny = 0, nz = 0;
+      for (DWORD i = first; i < last; ++i) {
+        const float w = table_[i].weight;
+        const D3DXMATRIX& m = transforms[table_[i].bone];
+        float tx = p[0] * m.m[0][0] + p[1] * m.m[1][0] + p[2] * m.m[2][0] + m.m[3][0];
+        float ty = p[0] * m.m[0][1] + p[1] * m.m[1][1] + p[2] * m.m[2][1] + m.m[3][1];
+        float tz = p[0] * m.m[0][2] + p[1] * m.m[1][2] + p[2] * m.m[2][2] + m.m[3][2];
+        const float tw = p[0] * m.m[0][3] + p[1] * m.m[1][3] + p[2] * m.m[2][3] + m.m[3][3];
+        if (tw != 1.0f && tw != 0.0f) {
+          tx /= tw;
+          ty /= tw;
+          tz /= tw;
+        }
+        px += w * tx;
+        py += w * ty;
+        pz += w * tz;
+        if (normalAt >= 0) {
+          const D3DXMATRIX& k = nm[table_[i].bone];
+          nx += w * (n[0] * k.m[0][0] + n[1] * k.m[1][0] + n[2] * k.m[2][0]);
+          ny += w * (n[0] * k.m[0][1] + n[1] * k.m[1][1] + n[2] * k.m[2][1]);
+          nz += w * (n[0] * k.m[0][2] + n[1] * k.m[1][2] + n[2] * k.m[2][2]);
+        }
+      }
+      const float pos[3] = {px, py, pz};
+      std::memcpy(d, pos, sizeof pos);
+      if (normalAt >= 0) {
+        const float length = std::sqrt(nx * nx + ny * ny + nz * nz);
+        if (length > 0.0f) {
+          const float nrm[3] = {nx / length, ny / length, nz / length};
+          std::memcpy(d + normalAt, nrm, sizeof nrm);
+        }
+      }
+    }
+    return D3D_OK;
+  }
+
+ private:
+  // The influences regrouped by vertex, rebuilt only after they change, so skinning a
+  // frame walks memory in vertex order and allocates nothing.
+  void BuildTable() {
+    if (tableValid_) return;
+    starts_.assign(std::size_t{vertices_} + 1, 0);
+    for (const Bone& b : bones_)
+      for (DWORD v : b.vertices) ++starts_[v + 1];
+    for (DWORD v = 0; v < vertices_; ++v) starts_[v + 1] += starts_[v];
+    table_.resize(starts_[vertices_]);
+    std::vector<DWORD> fill(starts_.begin(), starts_.end() - 1);
+    for (DWORD bone = 0; bone < bones_.size(); ++bone) {
+      const Bone& b = bones_[bone];
+      for (std::size_t i = 0; i < b.vertices.size(); ++i)
+        table_[fill[b.vertices[i]]++] = {bone, b.weights[i]};
+    }
+    tableValid_ = true;
+  }
+
+  DWORD vertices_;
+  DWORD fvf_;
+  FVFLayout layout_;
+  std::vector<Bone> bones_;
+  bool tableValid_ = false;
+  std::vector<DWORD> starts_;  // per vertex, its first entry in table_; one more at the end
+  std::vector<Influence> table_;
+};
+
+}  // namespace
+}  // namespace platform::d3dx9
+
+HRESULT D3DXCreateSkinInfoFVF(DWORD numVertices, DWORD fvf, DWORD numBones,
+                              ID3DXSkinInfo** skinInfo) {
+  using namespace platform::d3dx9;
+  if (!skinInfo) return D3DERR_INVALIDCALL;
+  *skinInfo = nullptr;
+  FVFLayout layout;
+  // Only float3 positions can be skinned.
+  if (!GetFVFLayout(fvf, &layout) || (fvf & D3DFVF_POSITION_MASK) != D3DFVF_XYZ)
+    return D3DERR_INVALIDCALL;
+  auto* info = new (std::nothrow) SkinInfo(numVertices, fvf, numBones, layout);
+  if (!info) return E_OUTOFMEMORY;
+  *skinInfo = info;
+  return D3D_OK;
+}
