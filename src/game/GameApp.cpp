@@ -11,7 +11,7 @@
 #include "engine/resources/ResourceManagers.h"
 #include "engine/scene/RenderQueue.h"
 #include "engine/scene/Scene.h"
-#include "game/WorldLink.h"
+#include "gameplay/MatchWorld.h"
 #include "platform/FileSystem.h"
 #include "platform/Random.h"
 #include "platform/d3dx9/D3DX9Sprite.h"
@@ -523,15 +523,8 @@ void GameApp::MatchFrame() {
 
 void GameApp::EndOfRound() {
   MatchWorld& world = *g_matchWorld;
-  std::int32_t best = world.players[0].roundScore;
-  for (int i = 1; i < world.playerCount; ++i)
-    if (world.players[i].roundScore > best) best = world.players[i].roundScore;
-  for (int i = 0; i < world.playerCount; ++i) {
-    Player& player = world.players[i];
-    if (player.roundScore == best) ++player.wins;
-    player.SetAnimation("reposo");
-  }
-  world.SortByWins();
+  world.AwardRoundWins();
+  for (int i = 0; i < world.playerCount; ++i) world.players[i].SetAnimation("reposo");
 }
 
 void GameApp::DrawMatch() {

@@ -10,7 +10,7 @@
 #include "app/AppShell.h"
 #include "app/EngineServices.h"
 #include "engine/input/Mouse.h"
-#include "game/WorldLink.h"
+#include "gameplay/MatchWorld.h"
 #include "platform/dinput8/DInput8Headless.h"
 
 namespace {

@@ -7,7 +7,7 @@
 #include "engine/scene/AnimatedDrawable.h"
 #include "engine/scene/RenderQueue.h"
 #include "engine/scene/Scene.h"
-#include "game/WorldLink.h"
+#include "gameplay/MatchWorld.h"
 #include "platform/d3d9/D3D9Headless.h"
 #include "platform/dinput8/DInput8.h"
 

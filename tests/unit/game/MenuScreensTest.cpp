@@ -9,7 +9,7 @@
 #include "engine/input/InputSystem.h"
 #include "engine/input/KeyControl.h"
 #include "engine/resources/ResourceManagers.h"
-#include "game/WorldLink.h"
+#include "gameplay/MatchWorld.h"
 #include "platform/d3d9/D3D9Headless.h"
 #include "platform/dinput8/DInput8.h"
 #include "platform/dinput8/DInput8Headless.h"
