@@ -382,6 +382,66 @@ std::array<float, 16> Translation(float x, float y, float z) {
   return {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, x, y, z, 1};
 }
 
+XNode SkinHeaderNode(std::uint32_t maxPerVertex, std::uint32_t maxPerFace, std::uint32_t bones) {
+  XNode n;
+  n.templateName = "XSkinMeshHeader";
+  n.Ints({maxPerVertex, maxPerFace, bones});
+  return n;
+}
+
+XNode SkinWeightsNode(const std::string& bone, const std::vector<std::uint32_t>& vertices,
+                      const std::vector<float>& weights, const std::array<float, 16>& offset) {
+  XNode n;
+  n.templateName = "SkinWeights";
+  n.String(bone);
+  n.Ints({static_cast<std::uint32_t>(vertices.size())});
+  n.Ints(vertices);
+  n.Floats(weights);
+  n.Floats(std::vector<float>(offset.begin(), offset.end()), 16);
+  return n;
+}
+
+XNode AnimTicksNode(std::uint32_t ticksPerSecond) {
+  XNode n;
+  n.templateName = "AnimTicksPerSecond";
+  n.Ints({ticksPerSecond});
+  return n;
+}
+
+XNode AnimationKeyNode(std::uint32_t keyType, const std::vector<XTestKey>& keys) {
+  XNode n;
+  n.templateName = "AnimationKey";
+  n.Ints({keyType, static_cast<std::uint32_t>(keys.size())});
+  for (const XTestKey& k : keys) {
+    n.Ints({k.time, static_cast<std::uint32_t>(k.values.size())});
+    n.Floats(k.values, k.values.empty() ? 1 : static_cast<int>(k.values.size()));
+  }
+  return n;
+}
+
+XNode AnimationOptionsNode(std::uint32_t openClosed, std::uint32_t positionQuality) {
+  XNode n;
+  n.templateName = "AnimationOptions";
+  n.Ints({openClosed, positionQuality});
+  return n;
+}
+
+XNode AnimationNode(const std::string& frame, std::vector<XNode> parts) {
+  XNode n;
+  n.templateName = "Animation";
+  n.Add(Ref(frame));
+  for (XNode& part : parts) n.Add(std::move(part));
+  return n;
+}
+
+XNode AnimationSetNode(const std::string& name, std::vector<XNode> animations) {
+  XNode n;
+  n.templateName = "AnimationSet";
+  n.name = name;
+  for (XNode& a : animations) n.Add(std::move(a));
+  return n;
+}
+
 XNode CubeMesh(const std::string& name) {
   const std::vector<Vec3> p = {{-1, -1, -1}, {1, -1, -1}, {1, 1, -1}, {-1, 1, -1},
                                {-1, -1, 1},  {1, -1, 1},  {1, 1, 1},  {-1, 1, 1}};

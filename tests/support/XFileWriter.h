@@ -73,6 +73,23 @@ XNode FrameNode(const std::string& name);
 XNode MatrixNode(const std::array<float, 16>& m);
 std::array<float, 16> Translation(float x, float y, float z);
 
+// Skinning: the header and one bone's weights (vertex indices, weights, offset matrix).
+XNode SkinHeaderNode(std::uint32_t maxPerVertex, std::uint32_t maxPerFace, std::uint32_t bones);
+XNode SkinWeightsNode(const std::string& bone, const std::vector<std::uint32_t>& vertices,
+                      const std::vector<float>& weights, const std::array<float, 16>& offset);
+
+// Animation: keys of one kind (0 rotation w,x,y,z; 1 scale; 2 position; 3/4 matrix).
+struct XTestKey {
+  std::uint32_t time = 0;
+  std::vector<float> values;
+};
+XNode AnimTicksNode(std::uint32_t ticksPerSecond);
+XNode AnimationKeyNode(std::uint32_t keyType, const std::vector<XTestKey>& keys);
+XNode AnimationOptionsNode(std::uint32_t openClosed, std::uint32_t positionQuality);
+// An Animation of the frame (by reference) holding the given key and option nodes.
+XNode AnimationNode(const std::string& frame, std::vector<XNode> parts);
+XNode AnimationSetNode(const std::string& name, std::vector<XNode> animations);
+
 // A textured, normalled, coloured cube of 8 positions and 6 quads with two materials.
 XNode CubeMesh(const std::string& name = "Cube");
 

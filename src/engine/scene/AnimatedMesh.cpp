@@ -9,6 +9,13 @@
 #include "engine/resources/ResourceManagers.h"
 
 std::string currentMeshPath;
+
+namespace {
+// The number the next material of the mesh being loaded gets in its generated name.
+// Counting through the whole file, rather than within each container, keeps two
+// containers from writing their colours into one shared record.
+DWORD nextMaterialNumber = 0;
+}  // namespace
 D3DXMATRIX* boneScratchMatrices = nullptr;
 std::uint32_t boneScratchCapacity = 0;
 
@@ -208,8 +215,8 @@ HRESULT FrameAllocator::CreateMeshContainer(LPCSTR name, const D3DXMESHDATA* mes
   } else {
     for (DWORD i = 0; i < numMaterials; ++i) {
       if (g_materialManager) {
-        Material* m =
-            g_materialManager->Acquire("AUTO_" + currentMeshPath + "_" + std::to_string(i));
+        Material* m = g_materialManager->Acquire("AUTO_" + currentMeshPath + "_" +
+                                                 std::to_string(nextMaterialNumber + i));
         if (m) m->Assign(fileMaterials[i].MatD3D);
         c->materials[i] = m;
       }
@@ -230,6 +237,7 @@ HRESULT FrameAllocator::CreateMeshContainer(LPCSTR name, const D3DXMESHDATA* mes
       return E_FAIL;
     }
   }
+  nextMaterialNumber += numMaterials;
   *newMeshContainer = c;
   return S_OK;
 }
@@ -263,6 +271,7 @@ AnimatedMesh::~AnimatedMesh() {
 
 bool AnimatedMesh::Load(const std::string& path) {
   currentMeshPath = path;
+  nextMaterialNumber = 0;
   IDirect3DDevice9* device = Device();
   D3DXFRAME* root = nullptr;
   HRESULT hr = D3DXLoadMeshHierarchyFromX(path.c_str(), D3DXMESH_MANAGED, device,
