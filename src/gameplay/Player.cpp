@@ -26,7 +26,7 @@ void Player::ResetForRound() {
   base.deliveries = 0;
 }
 
-void Player::SetAnimation(const char* newAnimation) {
+void Player::SetAnimation(const std::string& newAnimation) {
   if (animation == newAnimation) return;
   figure.SetAnimation(newAnimation, true);
   animation = newAnimation;
@@ -46,11 +46,13 @@ void Player::ReadInput() {
       break;
     }
   }
+  static const std::string kRun = "correr";
+  static const std::string kRest = "reposo";
   if (speed > 0.0f) {
-    figure.SetAnimationSpeed("correr", speed / kTapSpeed);
-    SetAnimation("correr");
+    figure.SetAnimationSpeed(kRun, speed / kTapSpeed);
+    SetAnimation(kRun);
   } else {
-    SetAnimation("reposo");
+    SetAnimation(kRest);
   }
 }
 

@@ -33,7 +33,7 @@ class Player {
 
   void ResetForRound();
   // Sets the figure's animation (looping) unless it is the one already set.
-  void SetAnimation(const char* name);
+  void SetAnimation(const std::string& name);
   // Turns or speeds up on the first direction key released this frame, then picks the
   // running or resting animation from the speed.
   void ReadInput();

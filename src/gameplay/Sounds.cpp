@@ -1,6 +1,5 @@
 #include "gameplay/Sounds.h"
 
-#if __has_include("engine/sound/SoundManagers.h")
 #include "engine/sound/SoundManagers.h"
 
 WaveSound* AcquireWaveSound(const char* name) {
@@ -10,7 +9,3 @@ WaveSound* AcquireWaveSound(const char* name) {
 void PlayEffect(WaveSound* sound) {
   if (sound) sound->Start(false);
 }
-#else
-WaveSound* AcquireWaveSound(const char*) { return nullptr; }
-void PlayEffect(WaveSound*) {}
-#endif

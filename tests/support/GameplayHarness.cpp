@@ -3,6 +3,16 @@
 #include <cstdint>
 
 #include "app/AppSettings.h"
+#include "app/EngineServices.h"
+#include "app/GraphicsDevice.h"
+#include "engine/resources/ResourceManagers.h"
+#include "engine/scene/Scene.h"
+#include "engine/sound/SoundSystem.h"
+#include "gameplay/MatchWorld.h"
+#include "platform/FileSystem.h"
+#include "platform/d3d9/D3D9Headless.h"
+#include "platform/d3dx9/D3DX9Sprite.h"
+#include "platform/win32/Win32.h"
 #include "engine/input/InputSystem.h"
 #include "engine/input/Keyboard.h"
 #include "engine/input/Mouse.h"
@@ -42,6 +52,83 @@ InputServices::~InputServices() {
   delete g_keyboard;
   g_keyboard = nullptr;
   platform::dinput8::HeadlessResetInput();
+}
+
+namespace {
+
+LRESULT MatchProc(HWND h, UINT m, WPARAM w, LPARAM l) { return DefWindowProcA(h, m, w, l); }
+
+const std::string& DataFolder() {
+  static const std::string folder = std::string(YULE_BUILD_DIR) + "/Data/";
+  return folder;
+}
+
+}  // namespace
+
+bool MatchServices::ContentPresent() {
+  return !platform::ResolvePath(DataFolder() + "Terreno_0.cln").empty() &&
+         !platform::ResolvePath(DataFolder() + "Jugador0_Figura0.X").empty();
+}
+
+MatchServices::MatchServices() {
+  platform::dinput8::HeadlessResetInput();
+  std::string* folders[9] = {&dataRoot,         &textureFolder,   &materialFolder,
+                             &renderStateFolder, &modelFolder,     &meshFolder,
+                             &waveSoundFolder,   &waveSound3DFolder, &musicFolder};
+  for (int i = 0; i < 9; ++i) savedFolders[i] = *folders[i];
+  dataRoot = DataFolder();
+  textureFolder = materialFolder = renderStateFolder = modelFolder = meshFolder =
+      waveSoundFolder = waveSound3DFolder = musicFolder = dataRoot;
+  CreateEngineServices();
+  WNDCLASSEXA wc{};
+  wc.lpszClassName = "MatchServices";
+  wc.lpfnWndProc = MatchProc;
+  RegisterClassExA(&wc);
+  HWND window = CreateWindowExA(0, "MatchServices", "match", WS_POPUP | WS_VISIBLE, 0, 0, 800,
+                                600, nullptr, nullptr, nullptr, nullptr);
+  AppSettings settings;
+  settings.windowed = false;
+  settings.width = 800;
+  settings.height = 600;
+  settings.colourDepth = 32;
+  if (!window || !g_graphicsDevice->Init(window, settings)) return;
+  platform::d3d9::Log().Clear();
+  platform::d3d9::Log().enabled = false;
+  if (!g_soundSystem || !g_soundSystem->Init(window, 44100)) return;
+  if (!StartInputServices(nullptr, window, settings)) return;
+  for (int p = 0; p < 4; ++p)
+    for (int d = 0; d < 4; ++d) g_inputSystem->BindKey(100 * p + d, PlayerKey(p, d));
+  g_matchWorld = new MatchWorld();
+  g_matchWorld->Init(800, 600);
+  ready = true;
+}
+
+MatchServices::~MatchServices() {
+  if (g_matchWorld) {
+    g_matchWorld->EndRound();
+    g_matchWorld->RemovePlayersFromScene();
+  }
+  delete g_matchWorld;
+  g_matchWorld = nullptr;
+  DestroyEngineServices();
+  platform::d3d9::Log().enabled = true;
+  platform::dinput8::HeadlessResetInput();
+  std::string* folders[9] = {&dataRoot,         &textureFolder,   &materialFolder,
+                             &renderStateFolder, &modelFolder,     &meshFolder,
+                             &waveSoundFolder,   &waveSound3DFolder, &musicFolder};
+  for (int i = 0; i < 9; ++i) *folders[i] = savedFolders[i];
+}
+
+void MatchServices::DrawFrame() {
+  g_graphicsDevice->Clear();
+  g_graphicsDevice->BeginScene();
+  g_scene->Update();
+  g_scene->Render();
+  if (g_graphicsDevice->BeginSprites(D3DXSPRITE_ALPHABLEND)) {
+    if (g_matchWorld && g_matchWorld->mode) g_matchWorld->mode->DrawScoreDisplay();
+    g_graphicsDevice->EndSprites();
+  }
+  g_graphicsDevice->EndSceneAndPresent();
 }
 
 void SetKey(int player, int direction, bool down) {

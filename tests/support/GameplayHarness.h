@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "platform/dinput8/DInput8.h"
 
@@ -22,6 +23,26 @@ class InputServices {
   InputServices(const InputServices&) = delete;
   InputServices& operator=(const InputServices&) = delete;
   bool started = false;
+};
+
+// Every engine service the match needs, on the recording device, reading the generated
+// content from build/Data, with the world created and initialised as the game does it.
+// The device's call log is off: a whole match would only grow it.
+class MatchServices {
+ public:
+  MatchServices();
+  ~MatchServices();
+  MatchServices(const MatchServices&) = delete;
+  MatchServices& operator=(const MatchServices&) = delete;
+  // The content generator has written the data folder (the figures, the outline file).
+  static bool ContentPresent();
+  // One drawn frame as the match screen draws it: scene update and render, then the
+  // score display in the sprite batch.
+  void DrawFrame();
+  bool ready = false;
+
+ private:
+  std::string savedFolders[9];  // the folder strings as they were, put back at the end
 };
 
 // Holds or lets go of a player's direction key; the keyboard reads it on its next Update.
