@@ -11,6 +11,8 @@
 #include "engine/resources/ResourceManagers.h"
 #include "engine/scene/RenderQueue.h"
 #include "engine/scene/Scene.h"
+#include "engine/sound/Music.h"
+#include "engine/sound/SoundSystem.h"
 #include "gameplay/MatchWorld.h"
 #include "platform/FileSystem.h"
 #include "platform/Random.h"
@@ -26,10 +28,6 @@ constexpr BYTE kPlayerKeys[4][4] = {
     {DIK_U, DIK_J, DIK_H, DIK_K},
     {DIK_NUMPAD8, DIK_NUMPAD5, DIK_NUMPAD4, DIK_NUMPAD6},
 };
-
-const char* const kMusicFiles[5] = {"TemaInterfaz_0.mid", "TemaInterfaz_1.mid",
-                                    "TemaAccion_0.mid", "TemaAccion_1.mid",
-                                    "TemaAccion_2.mid"};
 
 Texture* AcquireTexture(const char* file) { return g_textureManager->Acquire(dataRoot + file); }
 
@@ -92,6 +90,7 @@ bool GameApp::OnInit() {
   platform::SeedRandom(static_cast<std::uint32_t>(std::time(nullptr)));
   if (g_mouse) g_mouse->sensitivity = 1.2f;
   if (!g_graphicsDevice || !g_graphicsDevice->Init(hwnd, settings)) return false;
+  if (!g_soundSystem || !g_soundSystem->Init(hwnd, 44100, L"")) return false;
 
   delete g_matchWorld;
   g_matchWorld = new MatchWorld();
@@ -111,6 +110,7 @@ bool GameApp::OnInit() {
 
   ReadLanguage();
   CreateSprites();
+  LoadMusicPieces(music);
   screen = kMainMenu;
   return true;
 }
@@ -283,7 +283,7 @@ void GameApp::MoveCursor() {
   cursor.SetPosition(static_cast<float>(g_mouse->x), static_cast<float>(g_mouse->y), 0.0f);
 }
 
-void GameApp::UpdateMusic() {}
+void GameApp::UpdateMusic() { ::UpdateMusic(musicMode, music); }
 
 bool GameApp::PrepareDevice() {
   switch (g_graphicsDevice->GetState()) {

@@ -10,8 +10,10 @@
 #include "app/AppShell.h"
 #include "app/EngineServices.h"
 #include "engine/input/Mouse.h"
+#include "engine/sound/Sound.h"
 #include "gameplay/MatchWorld.h"
 #include "platform/dinput8/DInput8Headless.h"
+#include "platform/win32/Win32Headless.h"
 
 namespace {
 
@@ -19,7 +21,41 @@ std::string Picture(std::uint32_t argb) {
   return EncodePng(4, 4, std::vector<std::uint32_t>(16, argb), true);
 }
 
+// A one-track Standard MIDI file holding one note of the given length (120 beats per
+// minute, 96 ticks per beat).
+std::string Piece(double seconds, int note) {
+  const std::uint32_t ticks = static_cast<std::uint32_t>(seconds * 192);
+  std::string track;
+  track += std::string("\x00\x90", 2) + static_cast<char>(note) + '\x64';
+  // The delta time as a variable-length number.
+  std::string delta;
+  delta.insert(delta.begin(), static_cast<char>(ticks & 0x7F));
+  for (std::uint32_t v = ticks >> 7; v; v >>= 7)
+    delta.insert(delta.begin(), static_cast<char>(0x80 | (v & 0x7F)));
+  track += delta + '\x80' + static_cast<char>(note) + '\x40';
+  track += std::string("\x00\xFF\x2F\x00", 4);
+  std::string file("MThd\0\0\0\x06\0\0\0\x01\0\x60", 14);
+  file += "MTrk";
+  const auto n = static_cast<std::uint32_t>(track.size());
+  file += static_cast<char>(n >> 24);
+  file += static_cast<char>(n >> 16);
+  file += static_cast<char>(n >> 8);
+  file += static_cast<char>(n);
+  return file + track;
+}
+
 }  // namespace
+
+int PlayingPieces(const GameApp& game) {
+  int bits = 0;
+  for (int i = 0; i < 5; ++i)
+    if (game.music[i] && game.music[i]->IsPlaying()) bits |= 1 << i;
+  return bits;
+}
+
+bool OnePieceOf(int bits, int group) {
+  return bits != 0 && (bits & ~group) == 0 && (bits & (bits - 1)) == 0;
+}
 
 void GameHarness::SetUp() {
   HeadlessTest::SetUp();
@@ -37,6 +73,10 @@ void GameHarness::SetUp() {
   for (int i = 0; i < 4; ++i)
     ASSERT_TRUE(WriteBytes(DataPath("GUI_FigurasJugador_" + std::to_string(i) + ".png"),
                            Picture(0xFF00FF00u)));
+  const char* pieces[5] = {"TemaInterfaz_0.mid", "TemaInterfaz_1.mid", "TemaAccion_0.mid",
+                           "TemaAccion_1.mid", "TemaAccion_2.mid"};
+  for (int i = 0; i < 5; ++i)
+    ASSERT_TRUE(WriteBytes(DataPath(pieces[i]), Piece(kPieceSeconds, 60 + i)));
 }
 
 void GameHarness::TearDown() {
@@ -68,6 +108,8 @@ void GameHarness::StopGame() {
 }
 
 void GameHarness::Frame() {
+  // The headless clock runs the music; a frame is 16 ms of it.
+  platform::win32::HeadlessAdvanceTicks(16);
   g_frameTime = 1.0f / 60.0f;
   game->OnFrame();
 }

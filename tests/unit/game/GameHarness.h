@@ -10,6 +10,13 @@
 #include "support/Headless.h"
 #include "support/TestImages.h"
 
+// Which music pieces sound: bit i for piece i.
+int PlayingPieces(const GameApp& game);
+// Exactly one piece sounds, and it belongs to the group (a bit mask).
+bool OnePieceOf(int bits, int group);
+constexpr int kMenuPieces = 0b00011;
+constexpr int kMatchPieces = 0b11100;
+
 class GameHarness : public HeadlessTest {
  protected:
   void SetUp() override;
@@ -31,6 +38,9 @@ class GameHarness : public HeadlessTest {
   void WriteLanguageFile(const std::string& bytes);
   std::string ReadLanguageFile();
   std::string DataPath(const std::string& file) const;
+
+  // Each music piece in the Data folder is one note this long.
+  static constexpr double kPieceSeconds = 2.0;
 
   std::unique_ptr<TempDir> folder;
   std::string previousDirectory;

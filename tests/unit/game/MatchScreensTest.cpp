@@ -7,9 +7,11 @@
 #include "engine/scene/AnimatedDrawable.h"
 #include "engine/scene/RenderQueue.h"
 #include "engine/scene/Scene.h"
+#include "engine/sound/Sound.h"
 #include "gameplay/MatchWorld.h"
 #include "platform/d3d9/D3D9Headless.h"
 #include "platform/dinput8/DInput8.h"
+#include "platform/dmusic/DMusicHeadless.h"
 
 namespace {
 
@@ -118,6 +120,37 @@ TEST_F(MatchScreensTest, LostDeviceFreezesTheMatchUntilReset) {
   EXPECT_EQ(Log().Count("Reset"), 1);
   EXPECT_EQ(Log().Count("Present"), 1);
   EXPECT_EQ(game->screen, GameApp::kMatch);
+}
+
+TEST_F(MatchScreensTest, MusicFollowsTheScreenWithinOneFrame) {
+  ASSERT_TRUE(StartGame());
+  Frame();
+  const int menuPiece = PlayingPieces(*game);
+  EXPECT_TRUE(OnePieceOf(menuPiece, kMenuPieces)) << menuPiece;
+  Click(100, 200);
+  Frame();
+  EXPECT_EQ(PlayingPieces(*game), menuPiece) << "the setup keeps the menu piece going";
+  Click(500, 540);  // play: the frame of the click still belongs to the setup
+  ASSERT_EQ(game->screen, GameApp::kMatch);
+  Frame();
+  const int matchPiece = PlayingPieces(*game);
+  EXPECT_TRUE(OnePieceOf(matchPiece, kMatchPieces)) << matchPiece;
+  Tap(DIK_ESCAPE);
+  EXPECT_EQ(PlayingPieces(*game), matchPiece) << "the standings keep the match piece";
+  // When the piece ends, the next frame starts another of the same group.
+  const int startsBefore = platform::dmusic::AudioLog().Count("PlaySegmentEx");
+  for (int f = 0; f < static_cast<int>(kPieceSeconds * 1000 / 16) + 2; ++f) {
+    Frame();
+    ASSERT_TRUE(OnePieceOf(PlayingPieces(*game), kMatchPieces)) << "frame " << f;
+  }
+  EXPECT_EQ(platform::dmusic::AudioLog().Count("PlaySegmentEx"), startsBefore + 1);
+  Click(300, 450);
+  Click(300, 360);  // leave, yes
+  ASSERT_EQ(game->screen, GameApp::kMainMenu);
+  Frame();
+  EXPECT_TRUE(OnePieceOf(PlayingPieces(*game), kMenuPieces));
+  game->OnShutdown();
+  EXPECT_EQ(PlayingPieces(*game), 0);
 }
 
 }  // namespace

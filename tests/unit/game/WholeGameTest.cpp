@@ -171,8 +171,11 @@ TEST_F(RoundsTest, WholeGame) {
   for (BYTE k : {DIK_R, DIK_U, DIK_D, DIK_O, DIK_L, DIK_F}) Tap(k);
   Tap(DIK_RETURN);
   EXPECT_EQ(g_matchWorld->players[1].name, "RUDOLF");
+  EXPECT_TRUE(OnePieceOf(PlayingPieces(*game), kMenuPieces));
   Click(500, 540);  // play
   ASSERT_EQ(game->screen, GameApp::kMatch);
+  Frame();
+  EXPECT_TRUE(OnePieceOf(PlayingPieces(*game), kMatchPieces));
   MatchWorld& world = *g_matchWorld;
 
   Bot bot;
@@ -215,6 +218,7 @@ TEST_F(RoundsTest, WholeGame) {
     EXPECT_EQ(wins, totalWins);
     for (int i = 0; i + 1 < 3; ++i) EXPECT_GE(world.byWins[i]->wins, world.byWins[i + 1]->wins);
     Frame();
+    EXPECT_TRUE(OnePieceOf(PlayingPieces(*game), kMatchPieces)) << "standings";
     if (round < 2) {
       const int last = world.currentMode;
       Click(300, 400);  // continue
@@ -229,6 +233,8 @@ TEST_F(RoundsTest, WholeGame) {
   Click(300, 360);  // yes
   EXPECT_EQ(game->screen, GameApp::kMainMenu);
   EXPECT_EQ(world.mode, nullptr);
+  Frame();
+  EXPECT_TRUE(OnePieceOf(PlayingPieces(*game), kMenuPieces));
   Tap(DIK_ESCAPE);
   EXPECT_FALSE(game->IsActive());
   StopGame();
