@@ -47,15 +47,6 @@ bool ReadReflectionName(const std::string& path, std::string* out) {
   return true;
 }
 
-// The stand-in the .X reader reports for a mesh without a material list: alone, with no
-// texture, and with ambient and emissive alphas of 0, which no material read from a
-// file has (those are always 1). Taken as it stands, its diffuse alpha of 0 would make
-// the whole model see-through, so such a model is treated as having no materials.
-bool IsStandInMaterial(const D3DXMATERIAL* list, DWORD n) {
-  if (!list || n != 1 || list[0].pTextureFilename) return false;
-  return list[0].MatD3D.Ambient.a == 0.0f && list[0].MatD3D.Emissive.a == 0.0f;
-}
-
 }  // namespace
 
 MeshSubset::MeshSubset(MeshSubset&& other) noexcept
@@ -135,8 +126,9 @@ bool Model::Load(const std::string& path, bool optimise) {
   if (FileExists(folder + base + ".MP")) {
     // Marked as drawing nothing: no subsets.
   } else if (!materials || n == 0 ||
-             IsStandInMaterial(static_cast<const D3DXMATERIAL*>(materials->GetBufferPointer()),
-                               n)) {
+             (n == 1 && platform::d3dx9::IsStandInMaterial(materials, n, 0))) {
+    // The reader's stand-in for a file without materials has a diffuse alpha of 0:
+    // taken as it stands it would make the model see-through, so it gets the default.
     subsets.resize(1);
     SubsetDescription d{kDefaultName, kDefaultName, {}};
     subsets[0].Init(this, 0, d, false);
@@ -147,6 +139,13 @@ bool Model::Load(const std::string& path, bool optimise) {
     for (DWORD i = 0; i < n; ++i) {
       const std::string number = std::to_string(i);
       if (FileExists(folder + base + number + ".srf")) continue;
+      if (platform::d3dx9::IsStandInMaterial(materials, n, i)) {
+        // A mesh of the file without a material list: opaque default, like a file
+        // without materials, never the stand-in's see-through alpha.
+        SubsetDescription d{kDefaultName, kDefaultName, {}};
+        subsets[i].Init(this, i, d, false);
+        continue;
+      }
       SubsetDescription d;
       d.materialName = "AUTO_" + base + "_" + number;
       if (Material* m = g_materialManager->Acquire(d.materialName)) {

@@ -162,6 +162,13 @@ HRESULT D3DXComputeBoundingSphere(const D3DXVECTOR3* firstPosition, DWORD numVer
 HRESULT D3DXLoadMeshFromX(LPCSTR filename, DWORD options, IDirect3DDevice9* device,
                           ID3DXBuffer** adjacency, ID3DXBuffer** materials,
                           ID3DXBuffer** effectInstances, DWORD* numMaterials, ID3DXMesh** mesh);
+namespace platform::d3dx9 {
+// True when material i of a materials buffer from the loader above is the stand-in a
+// mesh without a material list gets (diffuse alpha 0, as the format's readers give it),
+// rather than a material written in the file. The loader marks each one explicitly.
+bool IsStandInMaterial(ID3DXBuffer* materials, DWORD count, DWORD i);
+}  // namespace platform::d3dx9
+
 HRESULT D3DXLoadMeshFromXInMemory(LPCVOID memory, DWORD sizeOfMemory, DWORD options,
                                   IDirect3DDevice9* device, ID3DXBuffer** adjacency,
                                   ID3DXBuffer** materials, ID3DXBuffer** effectInstances,

@@ -98,6 +98,7 @@ class MeshBuilder {
     D3DMATERIAL9 material;
     std::string texture;
     bool hasTexture;
+    bool standIn;  // given to a mesh without a material list, not read from the file
   };
   bool anyNormals_ = false;
   bool anyColours_ = false;

@@ -211,9 +211,9 @@ void MeshBuilder::Append(const XMeshData& mesh, const D3DXMATRIX* transform) {
 
   if (mesh.hasMaterialList) {
     for (const XMaterialData& m : mesh.materials)
-      materials_.push_back({FromFile(m), m.textureFilename, m.hasTexture});
+      materials_.push_back({FromFile(m), m.textureFilename, m.hasTexture, false});
   } else {
-    materials_.push_back({DefaultMaterial(), std::string(), false});
+    materials_.push_back({DefaultMaterial(), std::string(), false, true});
   }
 }
 
@@ -277,14 +277,17 @@ HRESULT MeshBuilder::Build(DWORD options, IDirect3DDevice9* device, ID3DXBuffer*
   }
   const DWORD count = static_cast<DWORD>(materials_.size());
   if (materials) {
-    std::size_t size = count * sizeof(D3DXMATERIAL);
+    // The array, then one stand-in flag per material, then the texture names.
+    std::size_t size = count * sizeof(D3DXMATERIAL) + count;
     for (const auto& m : materials_)
       if (m.hasTexture) size += m.texture.size() + 1;
     if (size > 0xFFFFFFFFu || FAILED(D3DXCreateBuffer(static_cast<DWORD>(size), &materialBuffer)))
       return fail(E_OUTOFMEMORY);
     auto* array = static_cast<D3DXMATERIAL*>(materialBuffer->GetBufferPointer());
-    char* names = reinterpret_cast<char*>(array + count);
+    char* flags = reinterpret_cast<char*>(array + count);
+    char* names = flags + count;
     for (DWORD i = 0; i < count; ++i) {
+      flags[i] = materials_[i].standIn ? 1 : 0;
       array[i].MatD3D = materials_[i].material;
       array[i].pTextureFilename = nullptr;
       if (materials_[i].hasTexture) {
@@ -305,6 +308,17 @@ HRESULT MeshBuilder::Build(DWORD options, IDirect3DDevice9* device, ID3DXBuffer*
   if (numMaterials) *numMaterials = count;
   *meshOut = mesh;
   return D3D_OK;
+}
+
+}  // namespace platform::d3dx9
+
+namespace platform::d3dx9 {
+
+bool IsStandInMaterial(ID3DXBuffer* materials, DWORD count, DWORD i) {
+  if (!materials || i >= count) return false;
+  const std::size_t flagsAt = std::size_t{count} * sizeof(D3DXMATERIAL);
+  if (materials->GetBufferSize() < flagsAt + count) return false;
+  return static_cast<const char*>(materials->GetBufferPointer())[flagsAt + i] != 0;
 }
 
 }  // namespace platform::d3dx9

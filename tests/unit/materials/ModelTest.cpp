@@ -227,6 +227,29 @@ TEST_F(ModelTest, FileWithoutMaterialsGetsOneOpaqueDefaultSubset) {
   EXPECT_FALSE(grey->subsets[0].IsOpaque());
 }
 
+TEST_F(ModelTest, MeshWithoutMaterialListAmongOthersGetsTheOpaqueDefault) {
+  // Two meshes: the first with a see-through material written in the file, the second
+  // with no material list at all. Only the first is see-through.
+  std::string x = QuadX({{0.0f, ""}});
+  x += "Mesh bare {\n 3;\n 0.0;0.0;1.0;,\n 1.0;0.0;1.0;,\n 0.0;1.0;1.0;;\n 1;\n 3;0,1,2;;\n}\n";
+  Write("Pair.X", x);
+  Model* model = g_modelManager->Acquire("Pair.X");
+  ASSERT_NE(model, nullptr);
+  ASSERT_EQ(model->subsets.size(), 2u);
+  EXPECT_EQ(model->subsets[0].material->name, "AUTO_PAIR_0");
+  EXPECT_FALSE(model->subsets[0].IsOpaque());
+  const MeshSubset& bare = model->subsets[1];
+  EXPECT_EQ(bare.material, g_materialManager->GetDefault());
+  EXPECT_EQ(bare.renderStates, g_renderStateManager->GetDefault());
+  EXPECT_TRUE(bare.IsOpaque());
+  EXPECT_EQ(g_materialManager->Find("AUTO_PAIR_1"), nullptr);
+  ModelNode node;
+  node.SetModel(model);
+  ASSERT_EQ(node.items.size(), 2u);
+  EXPECT_FALSE(node.items[0].opaque);
+  EXPECT_TRUE(node.items[1].opaque);
+}
+
 TEST_F(ModelTest, MarkersDropTheWholeModelOrOneSubset) {
   Write("Prop.X", QuadX({{1.0f, ""}, {1.0f, ""}}));
   Write("PROP1.srf", "");

