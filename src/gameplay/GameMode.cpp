@@ -11,11 +11,6 @@
 
 namespace {
 
-// Random placements draw again while a spot is taken; a field with no free spot left
-// (a broken outline file covering it) must not hang the round, so the draws are capped
-// and the last one is kept.
-constexpr int kMaxPlacementDraws = 1000;
-
 constexpr float kTwoPi = 6.2831855f;
 
 }  // namespace
@@ -27,19 +22,20 @@ void GameMode::PlacePlayersAndBases() {
     Player& p = world->players[i];
     p.ResetForRound();
     p.SetAnimation("reposo");
+    // At most three others to avoid on a 1400 × 1300 area: the draws end quickly.
     D3DXVECTOR3 pos;
-    for (int draw = 0; draw < kMaxPlacementDraws; ++draw) {
+    bool taken;
+    do {
       pos.x = RandomFloat(-700.0f, 700.0f);
       pos.y = RandomFloat(-700.0f, 600.0f);
       pos.z = 0.0f;
-      bool taken = InsideClosedOutline(outlines, pos);
+      taken = false;
       for (int j = 0; j < i && !taken; ++j) {
         const Player& q = world->players[j];
         const D3DXVECTOR3 d = pos - q.position;
         taken = D3DXVec3Length(&d) < 1.5f * (p.radius + q.radius);
       }
-      if (!taken) break;
-    }
+    } while (taken);
     p.position = pos;
     BuildDiamond(&p.diamond, p.position, p.radius);
     p.figure.SetPosition(p.position);
@@ -71,14 +67,13 @@ void GameMode::SpawnNext() {
   }
   if (!next) return;
   next->AddToScene(nullptr);
+  // At most three lying items to avoid: the draws end quickly.
   D3DXVECTOR3 pos;
-  for (int draw = 0; draw < kMaxPlacementDraws; ++draw) {
+  do {
     pos.x = RandomFloat(-700.0f, 700.0f);
     pos.y = RandomFloat(-700.0f, 300.0f);
     pos.z = 0.0f;
-    if (!OverlapsLyingItem(pos, next->PickUpRadius()) && !InsideClosedOutline(outlines, pos))
-      break;
-  }
+  } while (OverlapsLyingItem(pos, next->PickUpRadius()));
   next->SetPosition(pos);
   // The pick-up checks of this same frame read the world position, which the scene
   // walk would only bring up to date after them.

@@ -55,21 +55,3 @@ void GrowSnowman(Player* first, std::int32_t* partsBuilt) {
   first->base.model.SetModel(AcquireModel("MuñecoArmParte" + std::to_string(*partsBuilt) + ".X"));
   *partsBuilt += 1;
 }
-
-bool InsideClosedOutline(const std::vector<CollisionOutline>& outlines, const D3DXVECTOR3& p) {
-  for (const CollisionOutline& outline : outlines) {
-    const std::vector<D3DXVECTOR3>& pts = outline.points;
-    if (pts.size() < 4 || pts.front().x != pts.back().x || pts.front().y != pts.back().y)
-      continue;
-    bool inside = false;
-    for (std::size_t i = 0; i + 1 < pts.size(); ++i) {
-      const D3DXVECTOR3& a = pts[i];
-      const D3DXVECTOR3& b = pts[i + 1];
-      if ((a.y > p.y) == (b.y > p.y)) continue;
-      const float x = a.x + (p.y - a.y) * (b.x - a.x) / (b.y - a.y);
-      if (p.x < x) inside = !inside;
-    }
-    if (inside) return true;
-  }
-  return false;
-}

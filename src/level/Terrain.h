@@ -4,9 +4,6 @@
 #pragma once
 
 #include <cstdint>
-#include <vector>
-
-#include "level/CollisionOutline.h"
 
 class GameMode;
 class Player;
@@ -21,6 +18,3 @@ void SetUpOwnBase(Player* player, std::int32_t slot, const char* baseModel);
 void SetUpSnowman(Player* first);
 // The snowman model showing the first partsBuilt + 1 parts; partsBuilt then grows.
 void GrowSnowman(Player* first, std::int32_t* partsBuilt);
-// Whether the point lies inside one of the closed outlines (first point repeated last),
-// in x and y. Nothing placed there could ever be reached or left.
-bool InsideClosedOutline(const std::vector<CollisionOutline>& outlines, const D3DXVECTOR3& p);

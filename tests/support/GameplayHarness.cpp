@@ -65,9 +65,8 @@ const std::string& DataFolder() {
 
 }  // namespace
 
-bool MatchServices::ContentPresent() {
-  return !platform::ResolvePath(DataFolder() + "Terreno_0.cln").empty() &&
-         !platform::ResolvePath(DataFolder() + "Jugador0_Figura0.X").empty();
+bool MatchServices::ContentPresent(const char* fileName) {
+  return !platform::ResolvePath(DataFolder() + fileName).empty();
 }
 
 MatchServices::MatchServices() {

@@ -34,8 +34,8 @@ class MatchServices {
   ~MatchServices();
   MatchServices(const MatchServices&) = delete;
   MatchServices& operator=(const MatchServices&) = delete;
-  // The content generator has written the data folder (the figures, the outline file).
-  static bool ContentPresent();
+  // The content generator has written this file into the data folder.
+  static bool ContentPresent(const char* fileName);
   // One drawn frame as the match screen draws it: scene update and render, then the
   // score display in the sprite batch.
   void DrawFrame();
