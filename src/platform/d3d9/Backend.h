@@ -147,6 +147,9 @@ class VertexBuffer9 final : public RefCounted<IDirect3DVertexBuffer9> {
   D3DPOOL Pool() const { return pool_; }
   std::uint32_t gpuHandle = 0;
   bool gpuDirty = true;
+  // Bytes written since the last upload: [dirtyBegin, dirtyEnd), the whole buffer at first.
+  UINT dirtyBegin = 0;
+  UINT dirtyEnd = 0;
 
  private:
   class Device9* device_;
@@ -156,6 +159,8 @@ class VertexBuffer9 final : public RefCounted<IDirect3DVertexBuffer9> {
   D3DPOOL pool_;
   bool locked_ = false;
   DWORD lockFlags_ = 0;
+  UINT lockBegin_ = 0;
+  UINT lockEnd_ = 0;
 };
 
 class IndexBuffer9 final : public RefCounted<IDirect3DIndexBuffer9> {
@@ -172,6 +177,9 @@ class IndexBuffer9 final : public RefCounted<IDirect3DIndexBuffer9> {
   D3DPOOL Pool() const { return pool_; }
   std::uint32_t gpuHandle = 0;
   bool gpuDirty = true;
+  // Bytes written since the last upload: [dirtyBegin, dirtyEnd), the whole buffer at first.
+  UINT dirtyBegin = 0;
+  UINT dirtyEnd = 0;
 
  private:
   class Device9* device_;
@@ -181,6 +189,8 @@ class IndexBuffer9 final : public RefCounted<IDirect3DIndexBuffer9> {
   D3DPOOL pool_;
   bool locked_ = false;
   DWORD lockFlags_ = 0;
+  UINT lockBegin_ = 0;
+  UINT lockEnd_ = 0;
 };
 
 // Size in bytes of one vertex of the given flexible vertex format.

@@ -127,7 +127,7 @@ HRESULT Texture9::UnlockRect(UINT level) {
 }
 
 VertexBuffer9::VertexBuffer9(Device9* device, UINT length, DWORD usage, DWORD fvf, D3DPOOL pool)
-    : device_(device), bytes_(length, 0), usage_(usage), fvf_(fvf), pool_(pool) {
+    : dirtyEnd(length), device_(device), bytes_(length, 0), usage_(usage), fvf_(fvf), pool_(pool) {
   device_->AddRef();
 }
 
@@ -143,6 +143,8 @@ HRESULT VertexBuffer9::Lock(UINT offset, UINT size, void** data, DWORD flags) {
   *data = bytes_.data() + offset;
   locked_ = true;
   lockFlags_ = flags;
+  lockBegin_ = offset;
+  lockEnd_ = size == 0 ? static_cast<UINT>(bytes_.size()) : offset + size;
   return D3D_OK;
 }
 
@@ -150,6 +152,14 @@ HRESULT VertexBuffer9::Unlock() {
   if (!locked_) return D3DERR_INVALIDCALL;
   locked_ = false;
   if (!(lockFlags_ & D3DLOCK_READONLY)) {
+    // Only what the lock covered goes up again (skinned meshes rewrite theirs each frame).
+    if (dirtyBegin == dirtyEnd) {
+      dirtyBegin = lockBegin_;
+      dirtyEnd = lockEnd_;
+    } else {
+      dirtyBegin = std::min(dirtyBegin, lockBegin_);
+      dirtyEnd = std::max(dirtyEnd, lockEnd_);
+    }
     gpuDirty = true;
     device_->Backend().VertexBufferChanged(this);
   }
@@ -169,7 +179,8 @@ HRESULT VertexBuffer9::GetDesc(D3DVERTEXBUFFER_DESC* desc) {
 
 IndexBuffer9::IndexBuffer9(Device9* device, UINT length, DWORD usage, D3DFORMAT format,
                            D3DPOOL pool)
-    : device_(device), bytes_(length, 0), usage_(usage), format_(format), pool_(pool) {
+    : dirtyEnd(length), device_(device), bytes_(length, 0), usage_(usage), format_(format),
+      pool_(pool) {
   device_->AddRef();
 }
 
@@ -185,6 +196,8 @@ HRESULT IndexBuffer9::Lock(UINT offset, UINT size, void** data, DWORD flags) {
   *data = bytes_.data() + offset;
   locked_ = true;
   lockFlags_ = flags;
+  lockBegin_ = offset;
+  lockEnd_ = size == 0 ? static_cast<UINT>(bytes_.size()) : offset + size;
   return D3D_OK;
 }
 
@@ -192,6 +205,14 @@ HRESULT IndexBuffer9::Unlock() {
   if (!locked_) return D3DERR_INVALIDCALL;
   locked_ = false;
   if (!(lockFlags_ & D3DLOCK_READONLY)) {
+    // Only what the lock covered goes up again (skinned meshes rewrite theirs each frame).
+    if (dirtyBegin == dirtyEnd) {
+      dirtyBegin = lockBegin_;
+      dirtyEnd = lockEnd_;
+    } else {
+      dirtyBegin = std::min(dirtyBegin, lockBegin_);
+      dirtyEnd = std::max(dirtyEnd, lockEnd_);
+    }
     gpuDirty = true;
     device_->Backend().IndexBufferChanged(this);
   }

@@ -1073,11 +1073,16 @@ GLuint GLBackend::PrepareBuffer(Buffer* buffer, GLenum target) {
     }
     const auto& bytes = buffer->Bytes();
     if (bufferAllocated_[name]) {
-      fn_.BufferSubData(target, 0, static_cast<GLsizeiptr>(bytes.size()), bytes.data());
+      // Rewritten in place: only the bytes locked for writing since the last upload.
+      const UINT end = std::min<UINT>(buffer->dirtyEnd, static_cast<UINT>(bytes.size()));
+      if (buffer->dirtyBegin < end)
+        fn_.BufferSubData(target, buffer->dirtyBegin, end - buffer->dirtyBegin,
+                          bytes.data() + buffer->dirtyBegin);
     } else {
       fn_.BufferData(target, static_cast<GLsizeiptr>(bytes.size()), bytes.data(), GL_STATIC_DRAW);
       bufferAllocated_[name] = 1;
     }
+    buffer->dirtyBegin = buffer->dirtyEnd = 0;
     buffer->gpuDirty = false;
   }
   return name;
