@@ -28,10 +28,14 @@ bool Sound::LoadFromFile(const std::string& filePath) {
   if (platform::ResolvePath(filePath).empty()) return false;
   Unload();
   if (!g_soundSystem || !g_soundSystem->GetPerformance()) return false;
+  // The sound keeps its own references, so that a sound system shut down (or started
+  // again) before its sounds are unloaded leaves them nothing dangling to call.
   performance = g_soundSystem->GetPerformance();
+  performance->AddRef();
   if (!PreparePath()) return false;
   loader = g_soundSystem->GetLoader();
   if (!loader) return false;
+  loader->AddRef();
   // One wide character per byte keeps any file name's bytes as they are; a path too long
   // for the loader is refused rather than cut short into another name.
   if (filePath.size() >= kMaxPath) return false;
@@ -61,7 +65,9 @@ void Sound::Unload() {
     segment->Release();
     segment = nullptr;
   }
+  if (loader) loader->Release();
   loader = nullptr;
+  if (performance) performance->Release();
   performance = nullptr;
 }
 

@@ -43,10 +43,12 @@ class Sound : public Resource {
   std::int32_t refCount = 0;
 
  protected:
-  IDirectMusicPerformance8* performance = nullptr;  // not owned: the sound system's
-  IDirectMusicAudioPath8* path = nullptr;           // owned reference
-  IDirectMusicSegment8* segment = nullptr;          // owned; null when nothing is loaded
-  IDirectMusicLoader8* loader = nullptr;            // not owned: the sound system's
+  // The sound system's performance and loader, copied when loading; the sound holds a
+  // reference to each until it unloads.
+  IDirectMusicPerformance8* performance = nullptr;
+  IDirectMusicAudioPath8* path = nullptr;   // owned reference
+  IDirectMusicSegment8* segment = nullptr;  // owned; null when nothing is loaded
+  IDirectMusicLoader8* loader = nullptr;
 
   // Releases the path held from an earlier load before a new one is obtained.
   void ReleasePath();

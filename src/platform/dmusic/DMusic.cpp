@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <filesystem>
 #include <memory>
 #include <set>
 #include <string>
@@ -506,7 +507,9 @@ class Loader final : public RefCounted<IDirectMusicLoader8> {
     std::string folder;
     if (!Narrow(path, &folder) || folder.empty()) return E_INVALIDARG;
     while (!folder.empty() && (folder.back() == '\\' || folder.back() == '/')) folder.pop_back();
-    if (platform::ResolvePath(folder.empty() ? "." : folder).empty()) return DMUS_E_LOADER_OBJECTNOTFOUND;
+    std::error_code ec;
+    if (!std::filesystem::is_directory(platform::ToHostPath(folder.empty() ? "/" : folder), ec))
+      return DMUS_E_LOADER_OBJECTNOTFOUND;
     searchDirectory_ = folder;
     return S_OK;
   }
