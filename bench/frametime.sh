@@ -28,14 +28,14 @@ cp "$BUILD_DIR/yulerush" "$WORK/"
 
 goto() {
   xdotool mousemove_relative -- -2000 -2000
-  sleep 0.15
+  sleep 0.6
   xdotool mousemove_relative -- $(($1 * 10 / 12 + 1)) $(($2 * 10 / 12 + 1))
-  sleep 0.15
+  sleep 0.5
 }
 click() {
   goto "$1" "$2"
   xdotool mousedown 1
-  sleep 0.15
+  sleep 0.35
   xdotool mouseup 1
   sleep 0.4
 }
