@@ -86,7 +86,8 @@ constexpr FigureLook kFigures[4] = {
     {"reindeer", {150, 100, 62}, {226, 196, 158}, {210, 30, 30}, 98.0f, 15.0f, 18.0f,
      "An upright reindeer: brown fur, pale muzzle and belly, a red shiny nose, small "
      "branching antlers in tan, a knitted jumper in the player colour with a white "
-     "snowflake band, dark hooves."},
+     "snowflake band, a matching scarf and a small bobble hat (player colour, white brim "
+     "and bobble) sitting between the antlers, dark hooves."},
     {"penguin", {26, 30, 44}, {248, 248, 250}, {250, 160, 30}, 90.0f, 15.0f, 22.0f,
      "A plump penguin: dark blue-black back and head, white belly and face mask, orange "
      "beak and feet, short flipper arms, a bobble hat and mittens in the player colour."},

@@ -47,7 +47,7 @@ struct Words {
 
 const Words kSpanish{"NUEVA PARTIDA", "SALIR", "¡A JUGAR!", "IDIOMA: ESPAÑOL", "VOLVER",
                      "ABANDONAR", "NÚMERO DE JUGADORES", "JUGADOR", "NOMBRE",
-                     "SIN JUGADOR", "Súmalo con  +  en el menú", "CLASIFICACIÓN", "JUGADOR",
+                     "SIN JUGADOR", "Añade jugadores con  +  en el menú", "CLASIFICACIÓN", "JUGADOR",
                      "VICTORIAS", "¿Abandonar la partida?", "Se perderán las victorias.", "SÍ",
                      "NO"};
 const Words kEnglish{"NEW GAME", "QUIT", "PLAY!", "LANGUAGE: ENGLISH", "BACK", "LEAVE",
@@ -128,6 +128,8 @@ void WideButton(cairo_t* cr, Rect r, Tone tone, bool hot, const char* label) {
 
 // --- Small controls -----------------------------------------------------------------
 
+// Small round controls: the same colour language as the wide buttons, lit up in gold
+// with a glow while hovered.
 void RoundButton(cairo_t* cr, Rect r, Colour base, bool hot) {
   const double cx = r.x + r.w / 2.0, cy = r.y + r.h / 2.0 - 0.5, rad = std::min(r.w, r.h) / 2.0 - 3;
   if (hot) {
@@ -136,24 +138,25 @@ void RoundButton(cairo_t* cr, Rect r, Colour base, bool hot) {
     cairo_pattern_add_color_stop_rgba(g, 1, 1, 0.9, 0.5, 0);
     cairo_set_source(cr, g);
     cairo_pattern_destroy(g);
-    cairo_paint_with_alpha(cr, 1);
+    cairo_arc(cr, cx, cy, rad + 3, 0, 2 * M_PI);
+    cairo_fill(cr);
   } else {
     cairo_new_path(cr);
     cairo_arc(cr, cx + 0.5, cy + 1.8, rad, 0, 2 * M_PI);
     cairo_set_source_rgba(cr, 0, 0, 0, 0.35);
     cairo_fill(cr);
   }
-  const Colour c = hot ? kit2d::Lighter(base, 0.3) : base;
+  const Colour c = hot ? kGoldC : base;
   cairo_new_path(cr);
   cairo_arc(cr, cx, cy, rad, 0, 2 * M_PI);
   cairo_pattern_t* p = cairo_pattern_create_radial(cx - rad * 0.35, cy - rad * 0.4, 1, cx, cy, rad);
-  const Colour hi = kit2d::Lighter(c, 0.5), lo = kit2d::Darker(c, 0.25);
+  const Colour hi = kit2d::Lighter(c, 0.5), lo = kit2d::Darker(c, hot ? 0.12 : 0.25);
   cairo_pattern_add_color_stop_rgb(p, 0, hi.r, hi.g, hi.b);
   cairo_pattern_add_color_stop_rgb(p, 1, lo.r, lo.g, lo.b);
   cairo_set_source(cr, p);
   cairo_pattern_destroy(p);
   cairo_fill_preserve(cr);
-  kit2d::SetColour(cr, hot ? Colour{1, 1, 1, 1} : kGoldC);
+  kit2d::SetColour(cr, hot ? Col(look::kHollyRed) : kGoldC);
   cairo_set_line_width(cr, 2.2);
   cairo_stroke(cr);
 }
@@ -175,7 +178,7 @@ void Plus(cairo_t* cr, Rect r, bool hot) {
 }
 
 void Minus(cairo_t* cr, Rect r, bool hot) {
-  const Colour base = hot ? kit2d::Lighter(Col(look::kHollyRed), 0.3) : Col(look::kHollyRed);
+  const Colour base = hot ? kGoldC : Col(look::kHollyRed);
   if (!hot) {
     kit2d::RoundedRect(cr, r.x + 2, r.y + 2.5, r.w - 4, r.h - 3, 7);
     cairo_set_source_rgba(cr, 0, 0, 0, 0.35);
@@ -184,7 +187,7 @@ void Minus(cairo_t* cr, Rect r, bool hot) {
   kit2d::RoundedRect(cr, r.x + 2, r.y + 1, r.w - 4, r.h - 3, 7);
   kit2d::VerticalGradient(cr, r.y, r.y + r.h, kit2d::Lighter(base, 0.35), kit2d::Darker(base, 0.25));
   cairo_fill_preserve(cr);
-  kit2d::SetColour(cr, hot ? Colour{1, 1, 1, 1} : kGoldC);
+  kit2d::SetColour(cr, hot ? Col(look::kHollyRed) : kGoldC);
   cairo_set_line_width(cr, 2);
   cairo_stroke(cr);
   const double cy = r.y + r.h / 2.0 - 0.5;
@@ -210,7 +213,7 @@ void SwitchButton(cairo_t* cr, Rect r, bool hot) {
       cairo_arc(cr, cx, cy, rad, a0, a1);
       cairo_set_line_width(cr, pass == 0 ? 5.5 : 3);
       cairo_set_line_cap(cr, CAIRO_LINE_CAP_ROUND);
-      kit2d::SetColour(cr, pass == 0 ? kInkC : (hot ? kSnowC : Col(look::kWarmLight)));
+      kit2d::SetColour(cr, pass == 0 ? kInkC : (hot ? Col(look::kHollyRed) : kSnowC));
       cairo_stroke(cr);
       // arrow head at the end of the arc, pointing along it
       const double ex = cx + rad * std::cos(a1), ey = cy + rad * std::sin(a1);
@@ -618,15 +621,16 @@ void ScoreBar(cairo_t* cr, Rect r) {
 }
 
 void ColourCell(cairo_t* cr, Rect r, int player) {
+  // Mostly the plain player colour: at 18 × 16 the cell must read as that colour first.
   const Colour c = Col(look::kPlayer[player]);
   kit2d::RoundedRect(cr, r.x + 0.5, r.y + 0.5, r.w - 1, r.h - 1, 3.5);
-  kit2d::VerticalGradient(cr, r.y, r.y + r.h, kit2d::Lighter(c, 0.35), kit2d::Darker(c, 0.2));
+  kit2d::VerticalGradient(cr, r.y, r.y + r.h, kit2d::Lighter(c, 0.12), kit2d::Darker(c, 0.12));
   cairo_fill_preserve(cr);
-  kit2d::SetColour(cr, kSnowC);
+  kit2d::SetColour(cr, kit2d::Darker(c, 0.45));
   cairo_set_line_width(cr, 1);
   cairo_stroke(cr);
-  kit2d::StarPath(cr, r.x + r.w / 2.0, r.y + r.h / 2.0 + 0.5, 5.5, 2.4);
-  cairo_set_source_rgba(cr, 1, 1, 1, 0.85);
+  kit2d::RoundedRect(cr, r.x + 3, r.y + 2, r.w - 6, 4, 2);
+  cairo_set_source_rgba(cr, 1, 1, 1, 0.35);
   cairo_fill(cr);
 }
 
@@ -734,31 +738,55 @@ bool WriteCursor(const std::string& path) {
 
 // --- Menu background ------------------------------------------------------------------
 
+// The scalloped lower edge of one tier of boughs, from right to left.
+void ScallopEdge(cairo_t* cr, double x, double bottom, double half, int scallops, double depth) {
+  const double step = 2 * half / scallops;
+  for (int i = 0; i < scallops; ++i) {
+    const double x0 = x + half - i * step, x1 = x0 - step;
+    cairo_curve_to(cr, x0 - step * 0.2, bottom + depth, x1 + step * 0.2, bottom + depth, x1, bottom);
+  }
+}
+
 void PineTree(cairo_t* cr, double x, double base, double h, double shade) {
-  const Colour green{0.06 * shade, 0.28 * shade, 0.18 * shade, 1};
+  const Colour green{0.07 * shade, 0.3 * shade, 0.19 * shade, 1};
   cairo_rectangle(cr, x - h * 0.05, base - h * 0.12, h * 0.1, h * 0.12);
   kit2d::SetColour(cr, Colour{0.25 * shade, 0.16 * shade, 0.1 * shade, 1});
   cairo_fill(cr);
   for (int t = 0; t < 3; ++t) {
     const double top = base - h + t * h * 0.25, bottom = base - h * 0.1 - (2 - t) * h * 0.22;
     const double half = h * (0.18 + 0.1 * t);
+    const int scallops = 3 + t;
+    const double depth = h * 0.05;
     cairo_new_path(cr);
     cairo_move_to(cr, x, top);
     cairo_line_to(cr, x + half, bottom);
-    cairo_line_to(cr, x - half, bottom);
+    ScallopEdge(cr, x, bottom, half, scallops, depth);
     cairo_close_path(cr);
-    kit2d::SetColour(cr, green);
+    kit2d::VerticalGradient(cr, top, bottom, kit2d::Lighter(green, 0.08), kit2d::Darker(green, 0.3));
     cairo_fill(cr);
-    // snow on the boughs
+    // snow lying along the scalloped edge of the boughs
     cairo_new_path(cr);
-    cairo_move_to(cr, x, top);
-    cairo_line_to(cr, x + half * 0.45, top + (bottom - top) * 0.45);
-    cairo_curve_to(cr, x + half * 0.2, top + (bottom - top) * 0.55, x - half * 0.2, top + (bottom - top) * 0.4,
-                   x - half * 0.45, top + (bottom - top) * 0.45);
+    cairo_move_to(cr, x + half, bottom);
+    ScallopEdge(cr, x, bottom, half, scallops, depth);
+    cairo_line_to(cr, x - half * 0.9, bottom - h * 0.03);
+    for (int i = scallops - 1; i >= 0; --i) {
+      const double step = 2 * half * 0.9 / scallops;
+      const double x1 = x - half * 0.9 + (scallops - 1 - i) * step, x0 = x1 + step;
+      cairo_curve_to(cr, x1 + step * 0.2, bottom - h * 0.03 + depth * 0.7, x0 - step * 0.2,
+                     bottom - h * 0.03 + depth * 0.7, x0, bottom - h * 0.03);
+    }
     cairo_close_path(cr);
-    cairo_set_source_rgba(cr, 0.9, 0.95, 1, 0.85 * shade);
+    cairo_set_source_rgba(cr, 0.92, 0.96, 1, 0.9 * std::min(1.0, shade));
     cairo_fill(cr);
   }
+  // a cap of snow on the tip
+  cairo_new_path(cr);
+  cairo_move_to(cr, x, base - h);
+  cairo_line_to(cr, x + h * 0.06, base - h + h * 0.1);
+  cairo_curve_to(cr, x + h * 0.02, base - h + h * 0.12, x - h * 0.02, base - h + h * 0.08, x - h * 0.06, base - h + h * 0.1);
+  cairo_close_path(cr);
+  cairo_set_source_rgba(cr, 0.95, 0.98, 1, 0.9 * std::min(1.0, shade));
+  cairo_fill(cr);
 }
 
 void ChristmasTree(cairo_t* cr, double x, double base, double h) {

@@ -85,8 +85,9 @@ void BobbleHat(cairo_t* cr, Colour c, double cx, double cy, double r) {
   }
   cairo_stroke(cr);
   cairo_restore(cr);
-  kit2d::RoundedRect(cr, cx - r * 1.04, brimY - 5, r * 2.08, 11, 5);
-  Shaded(cr, Col(look::kSnow), brimY - 5, brimY + 6);
+  const double brim = r * 0.48;
+  kit2d::RoundedRect(cr, cx - r * 1.04, brimY - brim * 0.45, r * 2.08, brim, brim * 0.45);
+  Shaded(cr, Col(look::kSnow), brimY - brim * 0.45, brimY + brim * 0.55);
   cairo_new_path(cr);
   cairo_arc(cr, cx, cy - r * 1.38, r * 0.3, 0, 2 * M_PI);
   Shaded(cr, Col(look::kSnow), cy - r * 1.7, cy - r * 1.1);
@@ -333,6 +334,13 @@ void Reindeer(cairo_t* cr, Colour c) {
   cairo_set_source_rgba(cr, 1, 1, 1, 0.8);
   cairo_fill(cr);
   cairo_restore(cr);
+  // a knitted scarf in the player colour, wound round the neck
+  kit2d::RoundedRect(cr, cx - 27, 63, 54, 14, 7);
+  Shaded(cr, c, 63, 77);
+  cairo_rectangle(cr, cx - 19, 66, 4, 8);
+  cairo_rectangle(cr, cx + 15, 66, 4, 8);
+  cairo_set_source_rgba(cr, 1, 1, 1, 0.85);
+  cairo_fill(cr);
   // ears
   for (double s : {-1.0, 1.0}) {
     cairo_save(cr);
@@ -360,6 +368,12 @@ void Reindeer(cairo_t* cr, Colour c) {
   cairo_set_line_width(cr, 1.6);
   cairo_stroke(cr);
   Smile(cr, cx, cy + 19, 5, 1.8);
+  // a small knitted hat between the antlers, so the face alone shows the player colour
+  cairo_save(cr);
+  cairo_translate(cr, cx + 1, cy - r + 6);
+  cairo_rotate(cr, 0.15);
+  BobbleHat(cr, c, 0, 10, 17);
+  cairo_restore(cr);
 }
 
 void Penguin(cairo_t* cr, Colour c) {

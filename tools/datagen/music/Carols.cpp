@@ -21,9 +21,9 @@ const Section kNoelVerse{
     "C5 B4 A4 | G4 A4 B4 | C5 G4 F4 | E4:2 E4:0.5 D4:0.5 |"
     "C4:1.5 D4:0.5 E4:0.5 F4:0.5 | G4:2 C5:0.5 B4:0.5 | A4:2 A4 | G4:3 |"
     "C5 B4 A4 | G4 A4 B4 | C5 G4 F4",
-    "C:3 C:2 G:1 F:3 C:3 F:3 C:2 G:1 F:2 G7:1 C:3 "
-    "C:3 C:2 G:1 F:3 C:3 F:3 C:2 G:1 F:2 G7:1 C:3 "
-    "C:3 C:3 F:3 C:3 F:3 C:2 G:1 F:2 G7:1"};
+    "C:3 C:2 F:1 C:1 G:1 F:1 C:2 F:1 C:1 G:1 F:1 C:1 F:1 G:1 C:2 G7:1 C:3 "
+    "C:3 C:2 F:1 C:1 G:1 F:1 C:2 F:1 C:1 G:1 F:1 C:1 F:1 G:1 C:2 G7:1 C:3 "
+    "C:3 C:3 F:3 C:3 C:1 G:1 F:1 C:1 F:1 G:1 C:2 G7:1"};
 const Section kNoelTurn{"E4:2 E4:0.5 D4:0.5", "C:3"};
 const Section kNoelEnd{"E4:3", "C:3"};
 
@@ -45,24 +45,24 @@ const Section kDeck{
     "G4:1.5 F4:0.5 E4 D4 | C4 D4 E4 C4 | D4:0.5 E4:0.5 F4:0.5 D4:0.5 E4:1.5 D4:0.5 | C4 B3 C4:2 |"
     "D4:1.5 E4:0.5 F4 D4 | E4:1.5 F4:0.5 G4 D4 | E4:0.5 F#4:0.5 G4 A4:0.5 B4:0.5 C5 | B4 A4 G4:2 |"
     "G4:1.5 F4:0.5 E4 D4 | C4 D4 E4 C4 | A4:0.5 A4:0.5 A4:0.5 A4:0.5 G4:1.5 F4:0.5 | E4 D4 C4:2",
-    "C:4 C:2 G:1 C:1 G7:2 C:2 C:1 G7:1 C:2 "
-    "C:4 C:2 G:1 C:1 G7:2 C:2 C:1 G7:1 C:2 "
-    "Dm:4 C:2 G:2 D7:2 G:2 G:2 G7:2 "
-    "C:4 C:2 G:1 C:1 F:2 G7:2 C:1 G7:1 C:2"};
+    "C:3 G:1 C:1 G:1 C:2 G7:2 C:2 C:1 G7:1 C:2 "
+    "C:3 G:1 C:1 G:1 C:2 G7:2 C:2 C:1 G7:1 C:2 "
+    "Dm:4 C:2 G:2 C:1 G:1 D7:2 G:1 D7:1 G7:2 "
+    "C:3 G:1 C:1 G:1 C:2 F:2 G7:2 C:1 G7:1 C:2"};
 
 // --- We Wish You a Merry Christmas (3/4) --------------------------------------------------
 const Section kWishPickup{"R:2 G4", "C:3"};
 const Section kWishVerse{
     "C5 C5:0.5 D5:0.5 C5:0.5 B4:0.5 | A4 A4 A4 | D5 D5:0.5 E5:0.5 D5:0.5 C5:0.5 | B4 G4 G4 |"
     "E5 E5:0.5 F5:0.5 E5:0.5 D5:0.5 | C5 A4 G4:0.5 G4:0.5 | A4 D5 B4 | C5:2 G4",
-    "C:3 F:3 D7:3 G:3 E7:3 Am:3 F:1 G7:2 C:3"};
+    "C:3 F:3 D7:3 G:3 E7:3 Am:2 C:1 F:1 G7:2 C:3"};
 const Section kWishRefrain{
     "C5 C5 C5 | B4:2 B4 | C5 B4 A4 | G4:2 D5 | E5 D5 C5 | G5 G4 G4:0.5 G4:0.5 | A4 D5 B4 |"
     "C5:2 G4",
-    "C:3 G:3 D7:3 G:3 C:3 C:3 F:1 G7:2 C:3"};
+    "C:3 G:3 Am:1 G:1 D7:1 G:3 C:1 G:1 C:1 C:3 F:1 G7:2 C:3"};
 const Section kWishEnd{"C5 C5:0.5 D5:0.5 C5:0.5 B4:0.5 | A4 A4 A4 | D5 D5:0.5 E5:0.5 D5:0.5 C5:0.5 | B4 G4 G4 |"
                        "E5 E5:0.5 F5:0.5 E5:0.5 D5:0.5 | C5 A4 G4:0.5 G4:0.5 | A4 D5 B4 | C5:3",
-                       "C:3 F:3 D7:3 G:3 E7:3 Am:3 F:1 G7:2 C:3"};
+                       "C:3 F:3 D7:3 G:3 E7:3 Am:2 C:1 F:1 G7:2 C:3"};
 
 // General MIDI programs used (numbered from 0).
 constexpr int kPiano = 0, kCelesta = 8, kGlockenspiel = 9, kMusicBox = 10, kAccordion = 21,

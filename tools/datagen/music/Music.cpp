@@ -262,7 +262,8 @@ class Arranger {
         {&drums_, kDrumCh, 0, p_.lively ? 92 : 80, 64, 40},
     };
     for (const Ch& c : chans) {
-      c.t->Control(0, c.ch, 0, 0);  // bank 0 (the drum channel picks the drum bank itself)
+      // Bank 0 for the melodic channels; the drum channel keeps the synthesiser's drum bank.
+      if (c.ch != kDrumCh) c.t->Control(0, c.ch, 0, 0);
       c.t->Program(0, c.ch, c.program);
       c.t->Control(0, c.ch, 7, c.volume);
       c.t->Control(0, c.ch, 10, c.pan);
