@@ -27,6 +27,16 @@ struct ArmOptions {
 std::vector<XNode> ArmFile(const ArmOptions& options = {});
 std::string ArmText(const ArmOptions& options = {});
 
+// A small figure standing on z = 0, facing +X, about 95 units tall: torso and head (with
+// a nose pointing +X) on bone "Cadera", legs on "PiernaI" (y > 0) and "PiernaD", each a
+// box of faces split `detail` × `detail`; all in one skinned mesh of three materials.
+// Sets (4800 ticks a second, no AnimTicksPerSecond): "reposo" holds the rest pose,
+// "correr" swings the legs 30 degrees about Y in opposition over 0.8 s.
+std::vector<XNode> FigureFile(int detail = 1);
+// A low arrowhead pointing +X, 50 units long, 30 units up in frame "Flecha", turning about +Z once every 2 s in
+// its set "rotar".
+std::vector<XNode> MarkerFile();
+
 // The stored form of a rotation key turning by `degrees` about +Z: (w, x, y, z) of the
 // conjugate quaternion, as files write their keys.
 std::vector<float> StoredRotationZ(float degrees);

@@ -94,9 +94,11 @@ std::string GLWindow::SaveArtifact(const char* name) {
   const std::filesystem::path dir = env && *env
                                         ? std::filesystem::path(env)
                                         : std::filesystem::path(YULE_BUILD_DIR) / "artifacts";
+  // A name may carry a sub-folder ("anim/pose"): it is made along with the folder.
+  const std::filesystem::path file = dir / (std::string(name) + ".png");
   std::error_code ec;
-  std::filesystem::create_directories(dir, ec);
-  const std::string path = (dir / (std::string(name) + ".png")).string();
+  std::filesystem::create_directories(file.parent_path(), ec);
+  const std::string path = file.string();
   return platform::d3d9::SaveBackBufferPNG(device_, path.c_str()) ? path : std::string();
 }
 

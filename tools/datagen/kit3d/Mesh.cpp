@@ -283,7 +283,7 @@ void Mesh::Cone(float r, float h, int segments, const Xf& xf) {
 void Mesh::Tube(V3 a, V3 b, float r0, float r1, int segments) {
   const float l = Length(b - a);
   std::vector<RZ> p;
-  const int k = 3;
+  const int k = 2;
   for (int i = 0; i <= k; ++i) {
     const float phi = -kPi / 2 + (kPi / 2) * i / k;
     p.push_back({r0 * std::cos(phi), r0 * std::sin(phi)});

@@ -29,13 +29,21 @@ float Hash(int x, int y, int seed) {
   return (h & 0xFFFFFF) / 16777216.0f;
 }
 
-float Noise(float x, float y, int seed) {
+float Noise(float x, float y, int seed) { return TileNoise(x, y, seed, 0); }
+
+float TileNoise(float x, float y, int seed, int period) {
   const int ix = static_cast<int>(std::floor(x)), iy = static_cast<int>(std::floor(y));
   float fx = x - ix, fy = y - iy;
   fx = fx * fx * (3 - 2 * fx);
   fy = fy * fy * (3 - 2 * fy);
-  const float a = Hash(ix, iy, seed), b = Hash(ix + 1, iy, seed), c = Hash(ix, iy + 1, seed),
-              d = Hash(ix + 1, iy + 1, seed);
+  auto h = [&](int i, int j) {
+    if (period > 0) {
+      i = ((i % period) + period) % period;
+      j = ((j % period) + period) % period;
+    }
+    return Hash(i, j, seed);
+  };
+  const float a = h(ix, iy), b = h(ix + 1, iy), c = h(ix, iy + 1), d = h(ix + 1, iy + 1);
   return a + (b - a) * fx + (c - a) * fy + (a - b - c + d) * fx * fy;
 }
 

@@ -19,5 +19,7 @@ bool WritePng(const std::string& path, int size, bool alpha,
 float Hash(int x, int y, int seed);
 // Smooth value noise in [0, 1) at a point, with cells of size 1.
 float Noise(float x, float y, int seed);
+// The same noise repeating every `period` cells, for textures that tile.
+float TileNoise(float x, float y, int seed, int period);
 
 }  // namespace kit3d

@@ -93,10 +93,10 @@ void Rocks(Mesh& m, V3 p, float radius, int seed) {
     const float a = 2 * kPi * i / 3 + Hash(seed, i, 3);
     const float r = radius * (i == 0 ? 0.6f : 0.42f);
     const V3 c = p + V3{std::cos(a), std::sin(a), 0} * (i == 0 ? 0.0f : radius * 0.5f);
-    m.Colour(Mix(Rgba{0.36f, 0.38f, 0.44f, 1}, Rgba{0.52f, 0.53f, 0.58f, 1}, Hash(seed, i, 4)));
-    m.Sphere(1, 8, 5, Translate(c) * RotateZ(a) * Scale({r * 1.15f, r, r * 0.75f}));
+    m.Colour(Mix(Rgba{0.22f, 0.23f, 0.28f, 1}, Rgba{0.34f, 0.34f, 0.38f, 1}, Hash(seed, i, 4)));
+    m.Sphere(1, 8, 5, Translate(c) * RotateZ(a) * Scale({r * 1.15f, r, r * 1.0f}));
     m.Colour(Colour(look::kSnow));
-    m.Sphere(1, 8, 3, Translate(c + V3{0, 0, r * 0.5f}) * RotateZ(a) * Scale({r * 0.8f, r * 0.7f, r * 0.3f}));
+    m.Sphere(1, 8, 3, Translate(c + V3{0, 0, r * 0.85f}) * RotateZ(a) * Scale({r * 0.6f, r * 0.5f, r * 0.2f}));
   }
 }
 

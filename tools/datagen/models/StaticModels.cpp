@@ -173,7 +173,7 @@ Mesh ShinyBauble() {
 Mesh StarOrnament() {
   Mesh m;
   m.Use(Glow(look::kGold, 0.35f), Colour(look::kGold));
-  m.Star(37, 16, 10, 5, Translate({0, 0, 31}));
+  m.Star(37, 16, 10, 5, Translate({0, 0, 30}));
   return m;
 }
 
@@ -182,13 +182,13 @@ Mesh Bell() {
   m.Use(Glow(look::kGold, 0.15f), Colour(look::kGold));
   m.Lathe({{0, 30}, {14, 22}, {22, 12}, {28, 7}, {32, 6}, {30, 11}, {22, 22}, {17, 36}, {15, 48},
            {11, 56}, {0, 58}},
-          18, Translate({0, 0, 4}));
+          18, Translate({0, 0, 2}));
   m.Use(Plain(), Mix(Colour(look::kGold), Rgba{0.3f, 0.2f, 0.05f, 1}, 0.4f));
-  m.Sphere(6, 10, 6, Translate({0, 0, 8}));
-  Bow(m, {0, 0, 60}, Colour(look::kHollyRed));
+  m.Sphere(6, 10, 6, Translate({0, 0, 6}));
+  Bow(m, {0, 0, 58}, Colour(look::kHollyRed));
   m.Colour(Colour(look::kHollyGreen));
   for (float s : {-1.0f, 1.0f})
-    m.Sphere(1, 8, 4, Translate({s * 12, 6, 60}) * RotateZ(s * 0.4f) * Scale({11, 5, 2}));
+    m.Sphere(1, 8, 4, Translate({s * 12, 6, 58}) * RotateZ(s * 0.4f) * Scale({11, 5, 2}));
   return m;
 }
 
@@ -252,8 +252,8 @@ void Scarf(Mesh& m, V3 centre, float s, bool hanging) {
     m.Box({5 * s, 2.5f * s, 22 * s}, 2 * s, 1, Translate(centre + V3{9 * s, -22 * s, -18 * s}) * RotateY(-0.15f));
     m.Box({5 * s, 2.5f * s, 18 * s}, 2 * s, 1, Translate(centre + V3{17 * s, -18 * s, -14 * s}) * RotateY(-0.35f));
   } else {
-    m.Box({22 * s, 5 * s, 2.5f * s}, 2 * s, 1, Translate(centre + V3{38 * s, -6 * s, -3 * s}) * RotateZ(-0.2f));
-    m.Box({18 * s, 5 * s, 2.5f * s}, 2 * s, 1, Translate(centre + V3{34 * s, 12 * s, -3 * s}) * RotateZ(0.3f));
+    m.Box({16 * s, 5 * s, 2.5f * s}, 2 * s, 1, Translate(centre + V3{32 * s, -6 * s, -3 * s}) * RotateZ(-0.2f));
+    m.Box({13 * s, 5 * s, 2.5f * s}, 2 * s, 1, Translate(centre + V3{29 * s, 11 * s, -3 * s}) * RotateZ(0.3f));
   }
 }
 
@@ -298,13 +298,13 @@ Mesh SnowmanPart(int k) {
       Hat(m, {0, 0, 0}, 1.25f);
       break;
     case 4:
-      Scarf(m, {0, 0, 7}, 1.3f, false);
+      Scarf(m, {0, 0, 8.5f}, 1.3f, false);
       break;
     case 5:
       Carrot(m, {-28, 0, 10}, {1, 0, 0}, 1.15f);
       break;
     default:
-      Broom(m, {-62, 0, 6}, {40, 0, 16}, 1.0f);
+      Broom(m, {-62, 0, 4}, {40, 0, 19}, 1.0f);
       break;
   }
   return m;
@@ -338,7 +338,7 @@ Mesh SnowmanStage(int parts) {
   if (parts > 3) Hat(m, head + V3{0, 0, 24}, 1.1f);
   if (parts > 4) Scarf(m, middle + V3{0, 0, 30}, 1.25f, true);
   if (parts > 5) Carrot(m, head + V3{0, -27, 0}, {0, -1, -0.1f}, 0.8f);
-  if (parts > 6) Broom(m, {58, -10, 175}, {88, -20, 14}, 1.0f);
+  if (parts > 6) Broom(m, {54, -10, 175}, {78, -18, 16}, 1.0f);
   return m;
 }
 
@@ -399,6 +399,11 @@ Mesh ChristmasTree() {
   }
   m.Use(Glow(look::kGold, 0.7f), Colour(look::kGold));
   m.Star(17, 7.5f, 5, 5, Translate({0, 0, 226}));
+  // Kept under the markers that hover over the bases.
+  for (Vertex& v : m.vertices) {
+    v.p.z *= 0.86f;
+    v.n = Normalise({v.n.x, v.n.y, v.n.z / 0.86f});
+  }
   return m;
 }
 

@@ -50,14 +50,20 @@ float SnowHeight(float x, float y, int seed) {
 
 Rgba SnowColour(float x, float y, float z, int seed) {
   const float n = Noise(x / 180, y / 180, seed + 2);
-  const Rgba low{0.60f, 0.57f, 0.60f, 1}, high{0.74f, 0.64f, 0.63f, 1};
+  const Rgba low{0.30f, 0.32f, 0.42f, 1}, high{0.44f, 0.44f, 0.52f, 1};
   return Mix(low, high, std::clamp(0.35f * n + z / 120, 0.0f, 1.0f));
 }
 
-void Field(Mesh& m, const char* texture) {
+// The flat field, its texture repeated `tiles` times across.
+void Field(Mesh& m, const char* texture, float tiles) {
   m.Use(Textured(texture), Rgba{1, 1, 1, 1});
+  const std::size_t first = m.vertices.size();
   m.Grid(layout::kFieldMinX, layout::kFieldMinY, layout::kFieldMaxX, layout::kFieldMaxY, 14, 14,
          [](float, float) { return 0.0f; }, [](float, float, float) { return Rgba{1, 1, 1, 1}; });
+  for (std::size_t i = first; i < m.vertices.size(); ++i) {
+    m.vertices[i].u *= tiles;
+    m.vertices[i].v *= tiles;
+  }
 }
 
 void Obstacles(Mesh& m) {
@@ -95,18 +101,18 @@ bool WriteFieldTextures(const std::string& dir) {
   bool ok = true;
   // Cobbles dusted with snow.
   ok &= WritePng(dir + "Plaza.png", 256, false, [](cairo_t* cr) {
-    cairo_set_source_rgb(cr, 0.70, 0.63, 0.63);
+    cairo_set_source_rgb(cr, 0.46, 0.53, 0.68);
     cairo_paint(cr);
     for (int j = 0; j < 16; ++j)
       for (int i = 0; i < 16; ++i) {
         const double x = i * 16 + (j % 2) * 8 + 2, y = j * 16 + 2;
         const float n = Hash(i, j, 5);
-        cairo_set_source_rgb(cr, 0.40 + 0.1 * n, 0.37 + 0.08 * n, 0.38 + 0.06 * n);
+        cairo_set_source_rgb(cr, 0.28 + 0.08 * n, 0.29 + 0.08 * n, 0.36 + 0.08 * n);
         cairo_new_sub_path(cr);
         cairo_arc(cr, x + 6, y + 6, 6.2, 0, 2 * kPi);
         cairo_fill(cr);
-        if (Noise(i * 0.4f, j * 0.4f, 9) > 0.55f) {
-          cairo_set_source_rgba(cr, 0.72, 0.64, 0.64, 0.8);
+        if (Hash(i, j, 9) > 0.7f) {
+          cairo_set_source_rgba(cr, 0.50, 0.57, 0.72, 0.85);
           cairo_arc(cr, x + 6, y + 6, 6.4, 0, 2 * kPi);
           cairo_fill(cr);
         }
@@ -116,8 +122,8 @@ bool WriteFieldTextures(const std::string& dir) {
   ok &= WritePng(dir + "Claro.png", 256, false, [](cairo_t* cr) {
     for (int y = 0; y < 256; y += 4)
       for (int x = 0; x < 256; x += 4) {
-        const float n = Noise(x / 40.0f, y / 40.0f, 3) * 0.7f + Hash(x, y, 4) * 0.3f;
-        cairo_set_source_rgb(cr, 0.56 + 0.14 * n, 0.53 + 0.1 * n, 0.58 + 0.06 * n);
+        const float n = TileNoise(x / 32.0f, y / 32.0f, 3, 8) * 0.7f + Hash(x, y, 4) * 0.3f;
+        cairo_set_source_rgb(cr, 0.40 + 0.1 * n, 0.47 + 0.1 * n, 0.62 + 0.08 * n);
         cairo_rectangle(cr, x, y, 4, 4);
         cairo_fill(cr);
       }
@@ -134,9 +140,9 @@ bool WriteFieldTextures(const std::string& dir) {
   ok &= WritePng(dir + "Orilla.png", 256, false, [](cairo_t* cr) {
     for (int y = 0; y < 256; y += 4)
       for (int x = 0; x < 256; x += 4) {
-        const float n = Noise(x / 50.0f, y / 50.0f, 6);
+        const float n = TileNoise(x / 51.2f, y / 51.2f, 6, 5);
         const float ice = Smooth(0.62f, 0.7f, n);
-        cairo_set_source_rgb(cr, 0.68 - 0.2 * ice, 0.62 - 0.05 * ice, 0.62 + 0.02 * ice);
+        cairo_set_source_rgb(cr, 0.48 - 0.14 * ice, 0.55 - 0.02 * ice, 0.70 + 0.06 * ice);
         cairo_rectangle(cr, x, y, 4, 4);
         cairo_fill(cr);
       }
@@ -168,7 +174,7 @@ Mesh Village() {
   m.Grid(kGroundMinX, kGroundMinY, kGroundMaxX, kGroundMaxY, 60, 46,
          [](float x, float y) { return SnowHeight(x, y, seed); },
          [](float x, float y, float z) { return SnowColour(x, y, z, seed); });
-  Field(m, "Plaza.png");
+  Field(m, "Plaza.png", 5);
   Obstacles(m);
   // The square's own tree, decorated, at the back.
   props::FirTree(m, {0, 1500, SnowHeight(0, 1500, seed)}, 520, 7, true);
@@ -207,7 +213,7 @@ Mesh Clearing() {
   m.Grid(kGroundMinX, kGroundMinY, kGroundMaxX, kGroundMaxY, 60, 46,
          [](float x, float y) { return SnowHeight(x, y, seed); },
          [](float x, float y, float z) { return SnowColour(x, y, z, seed); });
-  Field(m, "Claro.png");
+  Field(m, "Claro.png", 4);
   Obstacles(m);
   Forest(m, 360, seed, [](float x, float y) {
     const bool cabin = std::fabs(x + 1450) < 360 && std::fabs(y - 1550) < 300;
@@ -239,7 +245,7 @@ Mesh FrozenLake() {
     return z < -4 ? Mix(Rgba{0.10f, 0.16f, 0.30f, 1}, Rgba{0.2f, 0.28f, 0.4f, 1}, Noise(x / 200, y / 200, 5))
                   : SnowColour(x, y, z, seed);
   });
-  Field(m, "Orilla.png");
+  Field(m, "Orilla.png", 3);
   Obstacles(m);
   // See-through ice over the dark water.
   Material ice = Textured("Hielo.png");
