@@ -5,6 +5,7 @@
 #include <benchmark/benchmark.h>
 
 #include <atomic>
+#include <cmath>
 #include <cstdlib>
 #include <new>
 #include <string>
@@ -81,19 +82,46 @@ void BM_MatchFrame(benchmark::State& state) {
   world->Init(800, 600);
   world->playerCount = 4;
   world->CreateFigures();
-  world->mode = new BagMode(world);  // 4 × 4 gifts
-  world->mode->StartRound();
-  for (int i = 0; i < 4; ++i) world->byRoundScore[i] = world->byWins[i] = &world->players[i];
+  auto startRound = [&] {
+    world->EndRound();
+    world->mode = new BagMode(world);  // 4 × 4 gifts
+    world->mode->StartRound();
+    for (int i = 0; i < 4; ++i) world->byRoundScore[i] = world->byWins[i] = &world->players[i];
+  };
+  startRound();
 
-  // Each player taps its way round a square: two taps per side, a turn at each corner.
+  // Each player taps toward the nearest lying item, or its base when carrying, so that
+  // pick-ups, deliveries, spawns and steals all happen while the frames are measured.
   long frame = 0;
-  auto step = [&] {
-    const int phase = static_cast<int>(frame % 48);
-    for (int p = 0; p < 4; ++p) {
-      const int side = ((frame / 48) + p) % 4;
-      const BYTE key = kKeys[p][side == 0 ? 3 : side == 1 ? 0 : side == 2 ? 2 : 1];
-      platform::dinput8::HeadlessSetKey(key, phase % 8 < 4 && phase < 24);
+  int held[4] = {-1, -1, -1, -1};
+  auto steer = [&](int p) {
+    Player& pl = world->players[p];
+    if (held[p] >= 0) {
+      platform::dinput8::HeadlessSetKey(kKeys[p][held[p]], false);
+      held[p] = -1;
+      return;
     }
+    D3DXVECTOR3 goal = pl.base.position;
+    if (!pl.IsCarrying()) {
+      float best = 1e30f;
+      for (const Item& item : world->mode->items) {
+        if (item.state != Item::kLying) continue;
+        const D3DXVECTOR3 d = item.position - pl.position;
+        if (D3DXVec3LengthSq(&d) < best) best = D3DXVec3LengthSq(&d), goal = item.position;
+      }
+    }
+    const D3DXVECTOR3 d = goal - pl.position;
+    const bool alongX = std::fabs(d.x) > std::fabs(d.y);
+    const int dir = alongX ? (d.x < 0 ? 2 : 3) : (d.y < 0 ? 1 : 0);
+    const D3DXVECTOR3 want = dir == 0 ? D3DXVECTOR3(0, 1, 0) : dir == 1 ? D3DXVECTOR3(0, -1, 0)
+                             : dir == 2 ? D3DXVECTOR3(-1, 0, 0) : D3DXVECTOR3(1, 0, 0);
+    if (pl.heading != want || pl.speed < 120.0f) {
+      platform::dinput8::HeadlessSetKey(kKeys[p][dir], true);
+      held[p] = dir;
+    }
+  };
+  auto step = [&] {
+    for (int p = 0; p < 4; ++p) steer(p);
     g_keyboard->Update();
     world->Update();
     g_scene->Update();
@@ -102,16 +130,32 @@ void BM_MatchFrame(benchmark::State& state) {
   };
   for (int warm = 0; warm < 600; ++warm) step();  // every item model and path in use
 
+  // A finished round is replaced, untimed and uncounted, so that every measured frame
+  // belongs to a round in play.
+  long excluded = 0, rounds = 0;
   const long before = g_allocations.load();
-  for (auto _ : state) step();
-  const long allocations = g_allocations.load() - before;
+  for (auto _ : state) {
+    if (world->IsRoundOver()) {
+      state.PauseTiming();
+      const long setUp = g_allocations.load();
+      startRound();
+      ++rounds;
+      excluded += g_allocations.load() - setUp;
+      state.ResumeTiming();
+    }
+    step();
+  }
+  const long allocations = g_allocations.load() - before - excluded;
+  state.counters["rounds"] = static_cast<double>(rounds);
   state.counters["allocs/frame"] =
       benchmark::Counter(static_cast<double>(allocations) / static_cast<double>(state.iterations()));
-  int lying = 0, carried = 0;
+  int lying = 0, carried = 0, delivered = 0;
   for (const Item& item : world->mode->items) {
     lying += item.state == Item::kLying;
     carried += item.state == Item::kCarried;
+    delivered += item.state == Item::kDelivered;
   }
+  state.counters["delivered"] = delivered;
   state.counters["lying"] = lying;
   state.counters["carried"] = carried;
 

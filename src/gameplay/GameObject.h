@@ -17,11 +17,6 @@ class GameObject : public SceneNode {
   virtual void RemoveFromScene();
   // Brings the node's matrices up to date; kinds with a per-frame rule replace it.
   virtual void Tick() { RebuildMatrices(); }
-  // Whether a sphere of radius swept from start to end meets the sphere of this node's
-  // bounds around its world position; *point gets the first contact, *distance how far
-  // along the sweep it is.
-  virtual bool HitTest(const D3DXVECTOR3& start, const D3DXVECTOR3& end, float radius,
-                       D3DXVECTOR3* point, float* distance) const;
 
   bool active = true;
 };

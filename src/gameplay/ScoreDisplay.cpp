@@ -46,7 +46,7 @@ void ScoreDisplay::Draw(const MatchWorld& world) {
   const std::int32_t lead = world.byRoundScore[0] ? world.byRoundScore[0]->roundScore : 0;
   for (int i = 0; i < world.ActiveCount(); ++i) {
     const float s = world.players[i].roundScore == lead ? 1.0f : 0.6f;
-    icons[i].scale = D3DXVECTOR2(s, s);
+    icons[i].scale = D3DXVECTOR2{s, s};
     icons[i].Draw();
   }
 }

@@ -170,6 +170,54 @@ TEST_F(RealAudioTest, CapturedOutputHasTheSynthesisedPieceAndMixedEffectsWithout
   EXPECT_GT(left.size() - last, At(0.3));
 }
 
+// The loudest moment the game makes: four item-appearance effects starting in the same
+// frame over the music. The mix levels leave room for it, so the limiter never acts.
+TEST_F(RealAudioTest, FourEffectsStartingTogetherOverLoudMusicNeedNoLimiting) {
+  const std::string capture = dir.Path() + "/worst.raw";
+  setenv("SDL_AUDIODRIVER", "disk", 1);
+  setenv("SDL_DISKAUDIOFILE", capture.c_str(), 1);
+  g_soundSystem = new SoundSystem();
+  ASSERT_TRUE(g_soundSystem->Init(TestWindow(), kRate));
+
+  // The game's own effect when the content has been generated, otherwise a tone whose
+  // peaks reach full scale, the loudest a file can be.
+  std::string effectPath = std::string(YULE_BUILD_DIR) + "/Data/AparecerItem.wav";
+  if (!std::filesystem::exists(effectPath)) {
+    ToneSpec spec;
+    spec.frequency = 440.0;
+    spec.seconds = 0.5;
+    spec.amplitude = 1.0;
+    effectPath = Write("appear.wav", EncodeToneWave(spec));
+  }
+  std::uint64_t limited = 0;
+  {
+    MusicSegment piece;
+    WaveSound appear;
+    ASSERT_TRUE(piece.LoadFromFile(Write("loud.mid", EncodeLoudMidi(4.0))));
+    ASSERT_TRUE(appear.LoadFromFile(effectPath));
+    ASSERT_TRUE(piece.Start(false));
+    Sleep(1000);
+    for (int i = 0; i < 4; ++i) ASSERT_TRUE(appear.Start(false));
+    Sleep(1200);
+    limited = platform::dmusic::RealLimitedBuffers();
+  }
+  g_soundSystem->Shutdown();
+
+  std::ifstream in(capture, std::ios::binary);
+  std::vector<char> raw((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  float peak = 0.0f;
+  for (std::size_t i = 0; i + 4 <= raw.size(); i += 4) {
+    float v;
+    std::memcpy(&v, raw.data() + i, 4);
+    peak = std::max(peak, std::fabs(v));
+  }
+  std::ofstream(ArtifactDir() / "worst_case.txt") << "peak " << peak << " limited buffers "
+                                                  << limited << "\n";
+  EXPECT_GT(peak, 0.2f);
+  EXPECT_LT(peak, 0.98f);
+  EXPECT_EQ(limited, 0u);
+}
+
 TEST_F(RealAudioTest, WithoutAnAudioDeviceStartUpSucceedsAndPiecesEndOnTime) {
   struct Case {
     const char* driver;

@@ -142,3 +142,53 @@ std::string EncodeMidiNote(double seconds, std::uint8_t key, int program) {
   const auto ticks = static_cast<std::uint32_t>(std::lround(seconds * 960.0));
   return EncodeMidi({{0, ticks, key, 100}}, {{0, 500000}}, 480, program);
 }
+
+std::string EncodeLoudMidi(double seconds) {
+  struct Event {
+    std::uint32_t tick;
+    int order;  // note-offs before note-ons at the same tick
+    std::string bytes;
+  };
+  std::vector<Event> events;
+  auto note = [&](int channel, std::uint8_t key, std::uint32_t tick, std::uint32_t length) {
+    events.push_back({tick, 1, {static_cast<char>(0x90 | channel), static_cast<char>(key), '\x7F'}});
+    events.push_back({tick + length, 0, {static_cast<char>(0x80 | channel), static_cast<char>(key), '\0'}});
+  };
+  const auto end = static_cast<std::uint32_t>(std::lround(seconds * 960.0));
+  const std::uint8_t chords[2][4] = {{60, 64, 67, 72}, {65, 69, 72, 77}};
+  for (std::uint32_t beat = 0; beat * 480 < end; ++beat) {
+    const std::uint32_t t = beat * 480;
+    for (std::uint8_t key : chords[(beat / 4) % 2]) {
+      note(0, key, t, 470);
+      note(1, key, t, 470);
+    }
+    note(2, beat % 2 ? 43 : 36, t, 470);
+    note(9, 36, t, 100);  // bass drum
+    note(9, 49, t, 100);  // crash cymbal
+  }
+  std::stable_sort(events.begin(), events.end(), [](const Event& a, const Event& b) {
+    return a.tick != b.tick ? a.tick < b.tick : a.order < b.order;
+  });
+  std::string track;
+  const char programs[] = {'\xC0', 0, '\xC1', 48, '\xC2', 33};
+  for (int i = 0; i < 3; ++i) {
+    PutVarLen(track, 0);
+    track.append(programs + 2 * i, 2);
+  }
+  std::uint32_t now = 0;
+  for (const Event& e : events) {
+    PutVarLen(track, e.tick - now);
+    now = e.tick;
+    track += e.bytes;
+  }
+  PutVarLen(track, 0);
+  track += std::string("\xFF\x2F\x00", 3);
+  std::string out = "MThd";
+  PutBe32(out, 6);
+  PutBe16(out, 0);
+  PutBe16(out, 1);
+  PutBe16(out, 480);
+  out += "MTrk";
+  PutBe32(out, static_cast<std::uint32_t>(track.size()));
+  return out + track;
+}

@@ -35,5 +35,9 @@ struct MidiTempo {
 std::string EncodeMidi(const std::vector<MidiNote>& notes, const std::vector<MidiTempo>& tempos,
                        int ticksPerQuarter = 480, int program = 73, std::uint32_t endTick = 0);
 
+// A loud passage for headroom checks: for `seconds`, full-velocity chords on piano and
+// strings, a bass line and drums (channel 10) on every beat at 120 beats a minute.
+std::string EncodeLoudMidi(double seconds);
+
 // A piece of one note of the given key that lasts `seconds` at 120 beats a minute.
 std::string EncodeMidiNote(double seconds, std::uint8_t key = 69, int program = 73);

@@ -28,10 +28,11 @@ constexpr int kMostVoiceChannels = 256;
 // item-appearance effects starting in the same frame over the music: four effects at
 // full scale times kEffectVolume, plus the synthesiser's output at kMusicVolume, stay
 // below full scale, so the limiter is only a safety net for rarer pile-ups.
-constexpr int kEffectVolume = 22;  // of MIX_MAX_VOLUME (128): about -15 dB
-// SDL2_mixer sets FluidSynth's gain to volume * 1.2 / 128; 24 gives about 0.22, close to
-// the synthesiser's own default of 0.2.
-constexpr int kMusicVolume = 24;
+constexpr int kEffectVolume = 20;  // of MIX_MAX_VOLUME (128): about -16 dB
+// SDL2_mixer sets FluidSynth's gain to volume * 1.2 / 128; 21 gives 0.197, the
+// synthesiser's own default of 0.2, at which the pieces are written to stay well below
+// full scale.
+constexpr int kMusicVolume = 21;
 
 // The limiter holds peaks at kCeiling; its gain recovers by kRelease of the way back to
 // 1 per buffer (about half a second to recover most of a reduction at 44.1 kHz).
@@ -145,6 +146,7 @@ class Sdl final : public AudioBackend {
   void SetMasterGain(float value) override { gain.store(value); }
 
   bool Silent() const { return silent; }
+  std::uint64_t LimitedBuffers() const { return limitedBuffers.load(); }
   const std::string& SoundFont() const { return soundFont; }
 
  private:
@@ -161,6 +163,7 @@ class Sdl final : public AudioBackend {
     outputRate = freq > 0 ? freq : sampleRate;
     frames.store(0);
     limiterGain = 1.0f;
+    limitedBuffers.store(0);
     Mix_AllocateChannels(kFirstVoiceChannels);
     Mix_Volume(-1, kEffectVolume);
     Mix_VolumeMusic(kMusicVolume);
@@ -240,6 +243,7 @@ class Sdl final : public AudioBackend {
     const float needed = peak > kCeiling ? kCeiling / peak : 1.0f;
     if (needed < g) {
       g = needed;  // attack at once: this buffer must not pass the ceiling
+      self->limitedBuffers.fetch_add(1);
     } else {
       g = std::min(needed, g + (1.0f - g) * kRelease);
     }
@@ -256,6 +260,7 @@ class Sdl final : public AudioBackend {
   std::atomic<float> gain{1.0f};
   std::atomic<std::uint64_t> frames{0};  // frames mixed since the output opened
   float limiterGain = 1.0f;               // audio thread only
+  std::atomic<std::uint64_t> limitedBuffers{0};
   const SdlPiece* piece = nullptr;
   std::uint64_t pieceStart = 0;
 };
@@ -271,5 +276,6 @@ AudioBackend& RealBackend() { return State(); }
 
 bool RealOutputIsSilent() { return State().Silent(); }
 std::string RealSoundFont() { return State().SoundFont(); }
+std::uint64_t RealLimitedBuffers() { return State().LimitedBuffers(); }
 
 }  // namespace platform::dmusic

@@ -2,6 +2,7 @@
 // output (no audio device) and which General MIDI soundfont renders the music.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 namespace platform::dmusic {
@@ -10,5 +11,8 @@ namespace platform::dmusic {
 bool RealOutputIsSilent();
 // The soundfont file given to the synthesiser; empty when none was found.
 std::string RealSoundFont();
+// Output buffers the peak limiter had to turn down since the output opened; the mix
+// levels are set so that the game's own loudest moment needs none.
+std::uint64_t RealLimitedBuffers();
 
 }  // namespace platform::dmusic

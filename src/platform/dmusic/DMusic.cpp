@@ -43,6 +43,9 @@ namespace {
 constexpr HRESULT CO_E_NOTINITIALIZED = static_cast<HRESULT>(0x800401F0u);
 constexpr std::size_t kMaxSoundFileBytes = 64u * 1024u * 1024u;
 constexpr std::size_t kMaxPathChars = 260;  // MAX_PATH, terminator included
+// A piece whose events stretch over days plays as if it ended after one: the backends
+// count its length in milliseconds and frames.
+constexpr double kLongestSeconds = 24.0 * 3600.0;
 
 // Writes a call into the headless log; true when the test asked for this call to fail.
 bool Called(const char* name, std::initializer_list<DWORD> args = {}, const void* object = nullptr) {
@@ -473,14 +476,14 @@ class Loader final : public RefCounted<IDirectMusicLoader8> {
       case SoundFileKind::Wave:
         if (!ReadWave(p, bytes.size(), &data->wave)) return DMUS_E_INVALIDFILE;
         data->kind = SoundFileKind::Wave;
-        data->seconds = data->wave.Seconds();
+        data->seconds = std::min(data->wave.Seconds(), kLongestSeconds);
         break;
       case SoundFileKind::Midi: {
         MidiInfo info;
         if (!ReadMidi(p, bytes.size(), &info)) return DMUS_E_INVALIDFILE;
         data->kind = SoundFileKind::Midi;
         data->midi.assign(p + info.smfOffset, p + info.smfOffset + info.smfSize);
-        data->seconds = info.seconds;
+        data->seconds = std::min(info.seconds, kLongestSeconds);
         break;
       }
       default: return DMUS_E_INVALIDFILE;

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "app/AppShell.h"
+#include "engine/materials/Model.h"
 #include "engine/scene/Scene.h"
 #include "gameplay/MatchWorld.h"
 #include "platform/Random.h"
@@ -236,7 +237,9 @@ TEST_F(MatchBotTest, BotsPlayEveryModeWithOneToFourPlayers) {
     SCOPED_TRACE(testing::Message() << count << " players");
     W().playerCount = count;
     for (int i = 0; i < count; ++i) W().players[i].figureIndex = i % 2;
+    const int lastOfPreviousMatch = W().lastMode;
     W().NewMatch();
+    EXPECT_NE(W().currentMode, lastOfPreviousMatch);
     std::set<int> modes;
     int previous = -1;
     for (int round = 0; round < 12 && (modes.size() < 3 || round < 3); ++round) {
@@ -269,11 +272,16 @@ TEST_F(MatchBotTest, BotsPlayEveryModeWithOneToFourPlayers) {
         EXPECT_EQ(w.players[i].wins, winsBefore[i] + (w.players[i].roundScore == best ? 1 : 0));
       for (int i = 0; i + 1 < count; ++i) EXPECT_GE(w.byWins[i]->wins, w.byWins[i + 1]->wins);
 
+      if (outlines && w.currentMode == 1) {
+        ASSERT_NE(w.players[0].base.model.model, nullptr);
+        EXPECT_EQ(w.players[0].base.model.model->name, "MU\xC3\xB1" "ECOARMPARTE6.X");
+      }
       w.EndRound();
       CheckSceneAfterRound();
       w.NewRound();
     }
     EXPECT_EQ(modes.size(), 3u);
+    EXPECT_EQ(W().camera.position, D3DXVECTOR3(0, -1800, 1800));  // whatever the players did
     W().EndRound();
     W().RemovePlayersFromScene();
   }
