@@ -457,3 +457,38 @@ TEST_F(HierarchyTest, BrokenFilesAndFailingAllocatorsFailCleanly) {
 }
 
 }  // namespace
+
+#include "platform/d3d9/Backend.h"
+
+namespace {
+
+// What a skinned draw rewrites is all that goes up again: the buffer keeps the span of
+// bytes locked for writing since its last upload.
+TEST_F(HierarchyTest, BufferKeepsTheSpanWrittenSinceItsLastUpload) {
+  IDirect3DVertexBuffer9* buffer = nullptr;
+  ASSERT_EQ(Device()->CreateVertexBuffer(256, 0, D3DFVF_XYZ, D3DPOOL_MANAGED, &buffer, nullptr), D3D_OK);
+  auto* b = static_cast<platform::d3d9::VertexBuffer9*>(buffer);
+  EXPECT_EQ(b->dirtyBegin, 0u);
+  EXPECT_EQ(b->dirtyEnd, 256u);  // never uploaded: all of it
+  b->dirtyBegin = b->dirtyEnd = 0;  // as after an upload
+  struct Lock {
+    UINT offset, size;
+    DWORD flags;
+    UINT begin, end;
+  } locks[] = {
+      {64, 32, D3DLOCK_READONLY, 0, 0},  // reading changes nothing
+      {64, 32, 0, 64, 96},
+      {16, 8, 0, 16, 96},
+      {200, 0, 0, 16, 256},  // size 0: to the end
+  };
+  for (const Lock& l : locks) {
+    void* data = nullptr;
+    ASSERT_EQ(buffer->Lock(l.offset, l.size, &data, l.flags), D3D_OK);
+    buffer->Unlock();
+    EXPECT_EQ(b->dirtyBegin, l.begin) << l.offset;
+    EXPECT_EQ(b->dirtyEnd, l.end) << l.offset;
+  }
+  buffer->Release();
+}
+
+}  // namespace
