@@ -179,14 +179,15 @@ TEST_F(RealAudioTest, FourEffectsStartingTogetherOverLoudMusicNeedNoLimiting) {
   g_soundSystem = new SoundSystem();
   ASSERT_TRUE(g_soundSystem->Init(TestWindow(), kRate));
 
-  // The game's own effect when the content has been generated, otherwise a tone whose
-  // peaks reach full scale, the loudest a file can be.
+  // The game's own effect when the content has been generated, otherwise a tone at the
+  // level the game's effects are written at (peaks at -3 dBFS). The passage of music is
+  // louder than any of the game's pieces.
   std::string effectPath = std::string(YULE_BUILD_DIR) + "/Data/AparecerItem.wav";
   if (!std::filesystem::exists(effectPath)) {
     ToneSpec spec;
     spec.frequency = 440.0;
     spec.seconds = 0.5;
-    spec.amplitude = 1.0;
+    spec.amplitude = 0.708;
     effectPath = Write("appear.wav", EncodeToneWave(spec));
   }
   std::uint64_t limited = 0;
@@ -213,7 +214,8 @@ TEST_F(RealAudioTest, FourEffectsStartingTogetherOverLoudMusicNeedNoLimiting) {
   }
   std::ofstream(ArtifactDir() / "worst_case.txt") << "peak " << peak << " limited buffers "
                                                   << limited << "\n";
-  EXPECT_GT(peak, 0.2f);
+  // One effect peaks near 0.16 in the mix: the four copies really sound together.
+  EXPECT_GT(peak, 0.5f);
   EXPECT_LT(peak, 0.98f);
   EXPECT_EQ(limited, 0u);
 }

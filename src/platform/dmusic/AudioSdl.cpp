@@ -25,14 +25,15 @@ constexpr int kFirstVoiceChannels = 32;
 constexpr int kMostVoiceChannels = 256;
 
 // Mix levels, relative to the master gain. The loudest moment the game makes is four
-// item-appearance effects starting in the same frame over the music: four effects at
-// full scale times kEffectVolume, plus the synthesiser's output at kMusicVolume, stay
-// below full scale, so the limiter is only a safety net for rarer pile-ups.
-constexpr int kEffectVolume = 20;  // of MIX_MAX_VOLUME (128): about -16 dB
-// SDL2_mixer sets FluidSynth's gain to volume * 1.2 / 128; 21 gives 0.197, the
-// synthesiser's own default of 0.2, at which the pieces are written to stay well below
-// full scale.
-constexpr int kMusicVolume = 21;
+// item-appearance effects starting in the same frame (so their waves add up exactly)
+// over the music. The effects are written with peaks at -3 dBFS (0.708) and the pieces
+// peak near 0.16 at the synthesiser's default gain, so four effects at kEffectVolume
+// (4 x 0.708 x 0.219 = 0.62) over the music stay well below full scale; the limiter is
+// only a safety net for rarer pile-ups of other sounds.
+constexpr int kEffectVolume = 28;  // of MIX_MAX_VOLUME (128): 0.219, about -13 dB
+// SDL2_mixer sets FluidSynth's gain to volume * 1.2 / 128; 22 gives 0.206, next to the
+// synthesiser's own default of 0.2 at which the pieces are written.
+constexpr int kMusicVolume = 22;
 
 // The limiter holds peaks at kCeiling; its gain recovers by kRelease of the way back to
 // 1 per buffer (about half a second to recover most of a reduction at 44.1 kHz).

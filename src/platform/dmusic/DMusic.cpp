@@ -278,7 +278,8 @@ class Performance final : public RefCounted<IDirectMusicPerformance8> {
     if (state) *state = nullptr;
     if (!source) return E_POINTER;
     if (!state_->initialised) return DMUS_E_NOT_INIT;
-    auto* segment = static_cast<Segment*>(static_cast<IDirectMusicSegment8*>(source));
+    auto* segment = dynamic_cast<Segment*>(source);
+    if (!segment) return E_INVALIDARG;
     PreparedSound* prepared = segment->PreparedFor(this);
     if (!prepared) return DMUS_E_NOT_INIT;  // never downloaded to this performance
     const bool secondary = (flags & DMUS_SEGF_SECONDARY) != 0;
@@ -300,7 +301,8 @@ class Performance final : public RefCounted<IDirectMusicPerformance8> {
     if (Called("IsPlaying", {}, segment)) return E_FAIL;
     if (!segment) return E_POINTER;
     if (!state_->initialised) return DMUS_E_NOT_INIT;
-    const PreparedSound* prepared = static_cast<Segment*>(segment)->PreparedFor(this);
+    const auto* ours = dynamic_cast<Segment*>(segment);
+    const PreparedSound* prepared = ours ? ours->PreparedFor(this) : nullptr;
     if (!prepared) return S_FALSE;
     if (piece_ == prepared && backend_.PiecePlaying(prepared)) return S_OK;
     PruneVoices();
@@ -317,7 +319,8 @@ class Performance final : public RefCounted<IDirectMusicPerformance8> {
       StopAll();
       return S_OK;
     }
-    const PreparedSound* prepared = static_cast<Segment*>(segment)->PreparedFor(this);
+    const auto* ours = dynamic_cast<Segment*>(segment);
+    const PreparedSound* prepared = ours ? ours->PreparedFor(this) : nullptr;
     if (prepared) StopSound(prepared);
     return S_OK;
   }
