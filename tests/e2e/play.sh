@@ -102,7 +102,7 @@ click 347 342  # more players: 3
 click 347 342  # 4
 shot menu_four
 click 220 212  # start
-shot_until_changed setup menu_four 0 0 800 600 20000 >/dev/null
+shot_until_changed setup menu_four 0 0 400 250 60000 >/dev/null
 click 280 75   # player 1's name
 for k in n o e l; do tap "$k"; done
 tap Return
@@ -111,7 +111,9 @@ changed=$(shot_until_changed setup_named setup 190 50 180 50 50)
 echo "setup: name typed ($changed pixels changed)"
 
 click 600 548  # play
-shot_until_changed round_start setup_named 0 0 800 600 20000 >/dev/null
+shot_until_changed round_start setup_named 0 0 400 250 60000 >/dev/null
+sleep 1
+shot round_start
 # Every player runs: two taps in a direction give a heading and then speed.
 for i in 1 2; do
   for k in d d Right Right k k KP_6 KP_6 w w Up Up u u KP_8 KP_8; do tap "$k"; done
