@@ -37,6 +37,7 @@ class ContentGLTest : public GLDeviceTest {
   void SetUp() override {
     GLDeviceTest::SetUp();
     if (IsSkipped() || HasFatalFailure()) return;
+    if (!std::filesystem::exists(kData + "Terreno0.X")) GTEST_SKIP() << "no generated Data folder";
     g_graphicsDevice = new GraphicsDevice();
     g_graphicsDevice->device = gl_.device();
     gl_.device()->AddRef();
@@ -259,6 +260,15 @@ TEST_F(ContentGLTest, TreeRoundAndSnowmanStages) {
     EXPECT_FALSE(Shoot(("muneco_" + std::to_string(stage)).c_str()).empty());
     ExpectGroundEverywhere();
   }
+  // Close up: the stand and every stage, the bag and the tree.
+  Clear();
+  camera.SetPosition({0, -1250, 520});
+  camera.target.SetPosition({0, 0, 110});
+  for (int k = 0; k < 8; ++k)
+    Place(k == 0 ? "MuñecoArm.X" : "MuñecoArmParte" + std::to_string(k - 1) + ".X", {-700.0f + 200 * k, 200, 0});
+  Place("Bolsa.X", {-250, -200, 0});
+  Place("ArbolDeNavidad.X", {250, -200, 0});
+  EXPECT_FALSE(Shoot("bases_cerca").empty());
 }
 
 TEST_F(ContentGLTest, LineUpOfEveryItemLyingAndCarried) {

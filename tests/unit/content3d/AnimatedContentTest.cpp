@@ -19,17 +19,17 @@ using namespace platform::d3dx9;
 namespace {
 
 struct Animated {
-  std::vector<content::Frame> frames;
+  std::vector<content3d::Frame> frames;
   XMeshData mesh;
   std::vector<XAnimationSetData> sets;
   DWORD ticksPerSecond = 0;
 };
 
 bool Load(const std::string& file, Animated* a) {
-  auto x = content::ParseX(file);
+  auto x = content3d::ParseX(file);
   if (!x) return false;
-  a->frames = content::Frames(*x);
-  const auto meshes = content::Meshes(*x);
+  a->frames = content3d::Frames(*x);
+  const auto meshes = content3d::Meshes(*x);
   if (meshes.size() != 1) return false;
   a->mesh = meshes[0];
   for (const auto& o : x->Objects()) {
@@ -154,7 +154,7 @@ TEST(AnimatedContent, FiguresAreSkinnedWithinBoundsAndBudget) {
       CheckWellFormed(file, {"reposo", "correr"}, &a);
       if (HasFatalFailure()) return;
       EXPECT_LE(a.mesh.positions.size(), 1500u);
-      EXPECT_LE(content::Triangles(a.mesh), 2500u);
+      EXPECT_LE(content3d::Triangles(a.mesh), 2500u);
       float top = 0, bottom = 1e9f, front = -1e9f, back = 1e9f;
       for (const auto& p : a.mesh.positions) {
         top = std::max(top, p.z);

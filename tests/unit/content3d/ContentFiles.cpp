@@ -9,7 +9,7 @@
 
 using namespace platform::d3dx9;
 
-namespace content {
+namespace content3d {
 
 std::string DataDir() { return std::string(YULE_BUILD_DIR) + "/Data/"; }
 
@@ -115,4 +115,4 @@ bool Inside(const Outline& poly, float x, float y) {
   return in;
 }
 
-}  // namespace content
+}  // namespace content3d

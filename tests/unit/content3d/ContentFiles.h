@@ -9,7 +9,7 @@
 
 #include "platform/d3dx9/XFile.h"
 
-namespace content {
+namespace content3d {
 
 std::string DataDir();  // <build>/Data/
 // Parses a Data file; null (with a test failure) when it cannot be read or parsed.
@@ -30,4 +30,4 @@ using Outline = std::vector<D3DXVECTOR3>;
 bool ReadOutlineFile(const std::string& path, std::vector<Outline>* out);
 bool Inside(const Outline& polygon, float x, float y);
 
-}  // namespace content
+}  // namespace content3d

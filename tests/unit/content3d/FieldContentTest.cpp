@@ -13,8 +13,8 @@
 
 namespace {
 
-using content::Inside;
-using content::Outline;
+using content3d::Inside;
+using content3d::Outline;
 
 constexpr float kSpawnX0 = -700, kSpawnX1 = 700, kSpawnY0 = -700, kSpawnY1 = 600;
 constexpr float kBaseXs[] = {-650, -200, 0, 200, 650};
@@ -29,7 +29,7 @@ bool InBaseDiamond(float x, float y) {
 
 TEST(FieldContent, OutlinesHoldTheFieldAndLeaveEveryBaseReachable) {
   std::vector<Outline> outlines;
-  ASSERT_TRUE(content::ReadOutlineFile(content::DataDir() + "Terreno_0.cln", &outlines));
+  ASSERT_TRUE(content3d::ReadOutlineFile(content3d::DataDir() + "Terreno_0.cln", &outlines));
   ASSERT_GE(outlines.size(), 5u);
   for (const Outline& o : outlines) {
     ASSERT_GE(o.size(), 4u);
@@ -88,14 +88,14 @@ TEST(FieldContent, OutlinesHoldTheFieldAndLeaveEveryBaseReachable) {
 
 TEST(FieldContent, WhatStandsOnTheFieldIsWhatTheOutlinesBlock) {
   std::vector<Outline> outlines;
-  ASSERT_TRUE(content::ReadOutlineFile(content::DataDir() + "Terreno_0.cln", &outlines));
+  ASSERT_TRUE(content3d::ReadOutlineFile(content3d::DataDir() + "Terreno_0.cln", &outlines));
   ASSERT_GE(outlines.size(), 2u);
   for (int k = 0; k < 3; ++k) {
     const std::string file = "Terreno" + std::to_string(k) + ".X";
     SCOPED_TRACE(file);
-    auto x = content::ParseX(file);
+    auto x = content3d::ParseX(file);
     ASSERT_TRUE(x);
-    const auto meshes = content::Meshes(*x);
+    const auto meshes = content3d::Meshes(*x);
     ASSERT_EQ(meshes.size(), 1u);
     std::vector<int> drawnInside(outlines.size(), 0);
     int strays = 0;

@@ -77,7 +77,7 @@ class StaticContentTest : public HeadlessDeviceTest {
   void SetUp() override {
     HeadlessDeviceTest::SetUp();
     saved = {textureFolder, materialFolder, renderStateFolder, modelFolder};
-    textureFolder = materialFolder = renderStateFolder = modelFolder = content::DataDir();
+    textureFolder = materialFolder = renderStateFolder = modelFolder = content3d::DataDir();
     g_textureManager = new TextureManager;
     g_renderStateManager = new RenderStateManager;
     g_materialManager = new MaterialManager;
@@ -107,9 +107,9 @@ TEST_F(StaticContentTest, EveryModelLoadsWithOutwardFacesAndItsCompanionFiles) {
     Model* model = g_modelManager->Acquire(file);
     ASSERT_NE(model, nullptr);
     ASSERT_FALSE(model->subsets.empty());
-    auto x = content::ParseX(file);
+    auto x = content3d::ParseX(file);
     ASSERT_TRUE(x);
-    for (const XMeshData& m : content::Meshes(*x)) {
+    for (const XMeshData& m : content3d::Meshes(*x)) {
       ASSERT_TRUE(m.hasNormals && m.hasMaterialList);
       EXPECT_EQ(InsideOutFaces(m), 0u);
     }
@@ -157,9 +157,9 @@ TEST_F(StaticContentTest, SizesFitThePickUpRadiiBasesAndTheCamerasView) {
   }
   for (const Limits& l : table) {
     SCOPED_TRACE(l.file);
-    auto x = content::ParseX(l.file);
+    auto x = content3d::ParseX(l.file);
     ASSERT_TRUE(x);
-    const auto meshes = content::Meshes(*x);
+    const auto meshes = content3d::Meshes(*x);
     ASSERT_EQ(meshes.size(), 1u);
     const Extent e = Measure(meshes[0]);
     EXPECT_LE(e.radiusXY, l.maxRadiusXY);
@@ -171,17 +171,17 @@ TEST_F(StaticContentTest, SizesFitThePickUpRadiiBasesAndTheCamerasView) {
   // The snowman grows stage by stage.
   float previous = 0;
   for (int i = 0; i < 7; ++i) {
-    auto x = content::ParseX("MuñecoArmParte" + std::to_string(i) + ".X");
+    auto x = content3d::ParseX("MuñecoArmParte" + std::to_string(i) + ".X");
     ASSERT_TRUE(x);
-    const float top = Measure(content::Meshes(*x).at(0)).maxZ;
+    const float top = Measure(content3d::Meshes(*x).at(0)).maxZ;
     if (i < 4) EXPECT_GT(top, previous) << i;  // the scarf, nose and broom add no height
     previous = std::max(previous, top);
   }
   // Terrains reach past the four corners of what the match camera sees.
   for (int k = 0; k < 3; ++k) {
-    auto x = content::ParseX("Terreno" + std::to_string(k) + ".X");
+    auto x = content3d::ParseX("Terreno" + std::to_string(k) + ".X");
     ASSERT_TRUE(x);
-    const Extent e = Measure(content::Meshes(*x).at(0));
+    const Extent e = Measure(content3d::Meshes(*x).at(0));
     EXPECT_LE(e.minX, -2400);
     EXPECT_GE(e.maxX, 2400);
     EXPECT_LE(e.minY, -1050);
@@ -191,10 +191,10 @@ TEST_F(StaticContentTest, SizesFitThePickUpRadiiBasesAndTheCamerasView) {
 
 TEST_F(StaticContentTest, TriangleCountsKeepAFourPlayerBagRoundInBudget) {
   auto count = [](const std::string& file) {
-    auto x = content::ParseX(file);
+    auto x = content3d::ParseX(file);
     std::size_t n = 0;
     if (x)
-      for (const auto& m : content::Meshes(*x)) n += content::Triangles(m);
+      for (const auto& m : content3d::Meshes(*x)) n += content3d::Triangles(m);
     std::printf("  %-24s %6zu triangles\n", file.c_str(), n);
     return n;
   };

@@ -326,7 +326,7 @@ Figure BuildMarker(int player) {
   Figure fig;
   const bool neutral = player < 0;
   const look::Rgb colour = neutral ? look::kSnow : look::kPlayer[player];
-  const float z = neutral ? 300 : 262;
+  const float z = neutral ? 325 : 262;
   const int bone = fig.skeleton.Add("Giro", -1, {0, 0, z});
   Mesh& m = fig.mesh;
   m.pen.bone = bone;
