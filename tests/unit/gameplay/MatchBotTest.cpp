@@ -204,7 +204,9 @@ class MatchBotTest : public HeadlessTest {
       for (int i = 0; i < w.playerCount; ++i) Steer(i, bots[i]);
       ReadKeyboard();
       w.Update();
-      services->DrawFrame();
+      // Skinning every figure on the processor is the costly part of a drawn frame;
+      // drawing one frame in eight still walks every node through a whole round.
+      if (frame % 8 == 0) services->DrawFrame();
       CheckFrame();
       if (HasFatalFailure()) return;
     }
