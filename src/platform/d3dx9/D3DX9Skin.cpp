@@ -34,7 +34,26 @@ typedef float Float4 __attribute__((vector_size(16)));
 struct BoneRows {
   Float4 position[4];
   Float4 normal[3];
+  // 1 / scale when the normal rows are a rotation times a uniform scale, else 0: a unit
+  // normal moved by this bone alone then needs no square root to be made unit again.
+  float normalUnscale;
 };
+
+float Dot3(const Float4& a, const Float4& b) {
+  return a[0] * b[0] + a[1] * b[1] + a[2] * b[2];
+}
+
+float UniformUnscale(const Float4 rows[3]) {
+  const float l0 = Dot3(rows[0], rows[0]);
+  const float l1 = Dot3(rows[1], rows[1]);
+  const float l2 = Dot3(rows[2], rows[2]);
+  const float tolerance = 1e-6f * l0;
+  if (!(l0 > 0.0f) || std::fabs(l1 - l0) > tolerance || std::fabs(l2 - l0) > tolerance ||
+      std::fabs(Dot3(rows[0], rows[1])) > tolerance || std::fabs(Dot3(rows[0], rows[2])) > tolerance ||
+      std::fabs(Dot3(rows[1], rows[2])) > tolerance)
+    return 0.0f;
+  return 1.0f / std::sqrt(l0);
+}
 
 Float4 Row(const D3DXMATRIX& m, int r) {
   return Float4{m.m[r][0], m.m[r][1], m.m[r][2], m.m[r][3]};
@@ -185,6 +204,7 @@ class SkinInfo final : public RefCounted<ID3DXSkinInfo> {
     for (std::size_t b = 0; b < bones_.size(); ++b) {
       for (int r = 0; r < 4; ++r) rows_[b].position[r] = Row(transforms[b], r);
       for (int r = 0; r < 3; ++r) rows_[b].normal[r] = Row(normalTransforms[b], r);
+      rows_[b].normalUnscale = UniformUnscale(rows_[b].normal);
     }
     const UINT stride = layout_.stride;
     const int normalAt = layout_.normal;
@@ -206,6 +226,27 @@ class SkinInfo final : public RefCounted<ID3DXSkinInfo> {
       } else {
         float n[3];
         std::memcpy(n, s + normalAt, sizeof n);
+        if (last == first + 1) {
+          // One bone: the common case of rigidly skinned parts.
+          const BoneRows& b = rows_[table_[first].bone];
+          const float w = table_[first].weight;
+          position = w * (p[0] * b.position[0] + p[1] * b.position[1] + p[2] * b.position[2] +
+                          b.position[3]);
+          // A nearly unit source normal: one Newton step of 1/sqrt about 1 brings it to
+          // unit length within 1e-6, so no square root is needed.
+          const float unitSq = n[0] * n[0] + n[1] * n[1] + n[2] * n[2];
+          if (b.normalUnscale > 0.0f && w > 0.0f && std::fabs(unitSq - 1.0f) < 1e-3f) {
+            const float scale = b.normalUnscale * (1.5f - 0.5f * unitSq);
+            const Float4 normal =
+                (n[0] * b.normal[0] + n[1] * b.normal[1] + n[2] * b.normal[2]) * scale;
+            const float nrm[3] = {normal[0], normal[1], normal[2]};
+            std::memcpy(d + normalAt, nrm, sizeof nrm);
+            const float pos[3] = {position[0], position[1], position[2]};
+            std::memcpy(d, pos, sizeof pos);
+            continue;
+          }
+        }
+        position = Float4{0, 0, 0, 0};
         Float4 normal = {0, 0, 0, 0};
         for (DWORD i = first; i < last; ++i) {
           const BoneRows& b = rows_[table_[i].bone];

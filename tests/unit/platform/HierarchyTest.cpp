@@ -373,6 +373,18 @@ TEST_F(HierarchyTest, SkinBlendsByWeightAndLeavesUnweightedVerticesAlone) {
   EXPECT_NEAR(dst[0][5], 0.25f / len, 1e-5f);
   EXPECT_NEAR(dst[1][0], 4.0f, 1e-5f);
   EXPECT_EQ(std::memcmp(dst[2], src[2], sizeof src[2]), 0);
+
+  // Scaled bones still give unit normals, whether or not the source normal was quite
+  // unit, and whether the scale is uniform or not.
+  D3DXMATRIX scale;
+  const float offUnit[3][6] = {{1, 0, 0, 0, 0.6f, 0.8f}, {0, 1, 0, 0, 0, 1.0004f}, {5, 5, 5, 1, 0, 0}};
+  for (const D3DXVECTOR3& s : {D3DXVECTOR3(3, 3, 3), D3DXVECTOR3(1, 2, 4)}) {
+    bones[0] = *D3DXMatrixScaling(&scale, s.x, s.y, s.z);
+    ASSERT_EQ(skin->UpdateSkinnedMesh(bones, nullptr, offUnit, dst), D3D_OK);
+    for (int v = 0; v < 2; ++v)
+      EXPECT_NEAR(dst[v][3] * dst[v][3] + dst[v][4] * dst[v][4] + dst[v][5] * dst[v][5], 1.0f, 2e-6f) << v;
+    EXPECT_NEAR(dst[1][5], 1.0f, 1e-6f);
+  }
   skin->Release();
 }
 
