@@ -285,12 +285,14 @@ void GameApp::MoveCursor() {
 
 void GameApp::UpdateMusic() { ::UpdateMusic(musicMode, music); }
 
-bool GameApp::PrepareDevice() {
+bool GameApp::PrepareDevice(bool* wasReset) {
+  if (wasReset) *wasReset = false;
   switch (g_graphicsDevice->GetState()) {
     case GraphicsDevice::kUsable: return true;
     case GraphicsDevice::kReadyToReset:
       if (g_graphicsDevice->Reset() != GraphicsDevice::kResetDone) return false;
       if (g_matchWorld) g_matchWorld->InvalidateCamera();
+      if (wasReset) *wasReset = true;
       return true;
     default: return false;
   }
@@ -505,8 +507,11 @@ void GameApp::MatchFrame() {
     screen = kStandings;
     return;
   }
-  if (!PrepareDevice()) return;
-  world.Update();
+  // The frame that brings the device back carries all the time spent away (minimised or
+  // in the background); that time was not played, so the world does not run it.
+  bool wasReset = false;
+  if (!PrepareDevice(&wasReset)) return;
+  if (!wasReset) world.Update();
   g_scene->Update();
   g_graphicsDevice->Clear();
   if (!g_graphicsDevice->BeginScene()) {

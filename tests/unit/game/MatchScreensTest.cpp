@@ -109,16 +109,26 @@ TEST_F(MatchScreensTest, AFrameThatCannotBeginLeavesNothingQueued) {
 
 TEST_F(MatchScreensTest, LostDeviceFreezesTheMatchUntilReset) {
   StartMatch(2);
-  Frame();
+  // Player 1 on the run.
+  for (int i = 0; i < 3; ++i) Tap(DIK_D);
+  Player& runner = g_matchWorld->players[0];
+  ASSERT_GT(runner.speed, 0.0f);
   platform::d3d9::HeadlessLoseDevice();
   Log().Clear();
+  const D3DXVECTOR3 before = runner.position;
   for (int i = 0; i < 3; ++i) Frame();
   EXPECT_EQ(Log().Count("Present"), 0);
   EXPECT_EQ(Log().Count("BeginScene"), 0);
+  EXPECT_EQ(runner.position, before);
+  // Back after half a minute away: that frame is drawn but not played.
   platform::d3d9::HeadlessMakeDeviceResettable();
-  Frame();
+  g_frameTime = 30.0f;
+  game->OnFrame();
   EXPECT_EQ(Log().Count("Reset"), 1);
   EXPECT_EQ(Log().Count("Present"), 1);
+  EXPECT_EQ(runner.position, before);
+  Frame();
+  EXPECT_NE(runner.position, before) << "play goes on after the reset";
   EXPECT_EQ(game->screen, GameApp::kMatch);
 }
 
