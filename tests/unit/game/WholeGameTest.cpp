@@ -4,12 +4,16 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <set>
+#include <sstream>
+#include <vector>
 
 #include "GameHarness.h"
 #include "engine/input/Mouse.h"
 #include "gameplay/Item.h"
 #include "gameplay/MatchWorld.h"
+#include "platform/Random.h"
 #include "platform/d3d9/D3D9Headless.h"
 #include "platform/dinput8/DInput8.h"
 #include "platform/dinput8/DInput8Headless.h"
@@ -37,7 +41,9 @@ class Bot {
         continue;
       }
       const Player& player = world.players[p];
+      // Home from below: along the row of bases the others' bases stand in the way.
       D3DXVECTOR3 target = player.base.position;
+      if (std::fabs(player.position.x - target.x) > 60.0f) target.y -= 200.0f;
       if (!player.IsCarrying()) {
         float best = 1e30f;
         bool found = false;
@@ -51,11 +57,27 @@ class Bot {
             found = true;
           }
         }
-        if (!found) continue;
+        // Nothing to fetch: wait below the own base, out of the others' way.
+        if (!found) target = player.base.position - D3DXVECTOR3(0.0f, 400.0f, 0.0f);
       }
       const float dx = target.x - player.position.x;
       const float dy = target.y - player.position.y;
-      int action = std::fabs(dx) > std::fabs(dy) ? (dx > 0 ? 3 : 2) : (dy > 0 ? 0 : 1);
+      const bool alongX = std::fabs(dx) > std::fabs(dy);
+      int action = alongX ? (dx > 0 ? 3 : 2) : (dy > 0 ? 0 : 1);
+      // Blocked (a base or a player in the way): step aside toward the middle of the
+      // field for a while, then try again.
+      if (detour[p] > 0) {
+        --detour[p];
+        action = detourAction[p];
+      } else if (++checkFrames[p] >= 30) {
+        const D3DXVECTOR3 moved = player.position - lastPosition[p];
+        if (moved.x * moved.x + moved.y * moved.y < 25.0f) {
+          detour[p] = 60;
+          detourAction[p] = alongX ? 1 : (player.position.x < 0 ? 3 : 2);
+        }
+        lastPosition[p] = player.position;
+        checkFrames[p] = 0;
+      }
       const D3DXVECTOR3 dir[4] = {{0, 1, 0}, {0, -1, 0}, {-1, 0, 0}, {1, 0, 0}};
       const bool turning = dir[action] != player.heading;
       // Enough speed to get there, not so much that it overshoots by far.
@@ -71,7 +93,28 @@ class Bot {
   }
   int held[4] = {-1, -1, -1, -1};
   int taps = 0;
+  int checkFrames[4] = {};
+  int detour[4] = {};
+  int detourAction[4] = {};
+  D3DXVECTOR3 lastPosition[4];
 };
+
+// Where everything stands, for a round that does not end.
+std::string Describe(const MatchWorld& world) {
+  std::ostringstream out;
+  out << "\nmode " << world.currentMode;
+  for (int i = 0; i < world.playerCount; ++i) {
+    const Player& p = world.players[i];
+    out << "\nplayer " << i << " at " << p.position.x << "," << p.position.y << " speed "
+        << p.speed << " carrying " << p.IsCarrying() << " base " << p.base.position.x << ","
+        << p.base.position.y;
+  }
+  for (const Item& item : world.mode->items) {
+    const D3DXVECTOR3 at = item.WorldPosition();
+    out << "\nitem state " << item.state << " at " << at.x << "," << at.y;
+  }
+  return out.str();
+}
 
 class RoundsTest : public GameHarness {
  protected:
@@ -164,6 +207,10 @@ TEST_F(RoundsTest, DeviceResetInTheMatchSendsTheCameraAgain) {
 
 TEST_F(RoundsTest, WholeGame) {
   ASSERT_TRUE(StartGame());
+  // A fixed draw, so a failure can be replayed; WHOLE_GAME_SEED explores others. (The bot
+  // is simple: with some layouts two carriers can block each other for good.)
+  const char* seed = std::getenv("WHOLE_GAME_SEED");
+  platform::SeedRandom(seed ? static_cast<std::uint32_t>(std::atoi(seed)) : 1u);
   Click(330, 340);  // three players
   Click(100, 440);  // language: English
   Click(100, 200);  // start
@@ -185,24 +232,27 @@ TEST_F(RoundsTest, WholeGame) {
     SCOPED_TRACE(round);
     modes.insert(world.currentMode);
     if (round == 1) {
-      // Pause and resume halfway through: the round goes on where it was.
-      for (int f = 0; f < 600; ++f) bot.Step(), Frame();
+      // Pause and resume early in the round: it goes on where it was.
+      for (int f = 0; f < 240 && game->screen == GameApp::kMatch; ++f) bot.Step(), Frame();
       bot.ReleaseAll();
-      Frame();
-      int scores[3], delivered = 0;
-      for (int i = 0; i < 3; ++i) scores[i] = world.players[i].roundScore;
-      for (const Item& item : world.mode->items) delivered += item.state == Item::kDelivered;
+      ASSERT_EQ(game->screen, GameApp::kMatch) << "the round ended before the pause";
       Tap(DIK_ESCAPE);
       ASSERT_EQ(game->screen, GameApp::kStandings);
+      auto snapshot = [&world] {
+        std::vector<float> state;
+        for (int i = 0; i < 3; ++i)
+          state.insert(state.end(), {world.players[i].position.x, world.players[i].position.y,
+                                     static_cast<float>(world.players[i].roundScore)});
+        for (const Item& item : world.mode->items) state.push_back(static_cast<float>(item.state));
+        return state;
+      };
+      const std::vector<float> paused = snapshot();
       for (int f = 0; f < 30; ++f) Frame();
       Tap(DIK_ESCAPE);
       ASSERT_EQ(game->screen, GameApp::kMatch);
-      int deliveredAfter = 0;
-      for (const Item& item : world.mode->items) deliveredAfter += item.state == Item::kDelivered;
-      EXPECT_EQ(deliveredAfter, delivered);
-      for (int i = 0; i < 3; ++i) EXPECT_EQ(world.players[i].roundScore, scores[i]);
+      EXPECT_EQ(snapshot(), paused);
     }
-    ASSERT_TRUE(PlayRound(bot)) << "the round did not end";
+    ASSERT_TRUE(PlayRound(bot)) << "the round did not end" << Describe(world);
     ASSERT_TRUE(world.IsRoundOver());
     int best = 0, total = 0;
     for (int i = 0; i < 3; ++i) {
