@@ -30,6 +30,10 @@ namespace {
 std::atomic<long> g_allocations{0};
 }  // namespace
 
+// Every allocation of the program passes here to be counted; these replace the global
+// pair, so the compiler's new/free pairing warning does not apply.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
 void* operator new(std::size_t n) {
   g_allocations.fetch_add(1, std::memory_order_relaxed);
   if (void* p = std::malloc(n ? n : 1)) return p;
@@ -37,6 +41,7 @@ void* operator new(std::size_t n) {
 }
 void operator delete(void* p) noexcept { std::free(p); }
 void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+#pragma GCC diagnostic pop
 
 namespace {
 

@@ -85,6 +85,8 @@ void GameMode::SpawnNext() {
 Item& GameMode::AddItem(const char* modelName, float s, bool scaled) {
   items.emplace_back(world);
   Item& item = items.back();
+  // Its model goes under it at every spawn: the list is made now, not in a frame of play.
+  item.children.reserve(1);
   item.mesh.SetModel(g_modelManager ? g_modelManager->Acquire(modelName) : nullptr);
   if (scaled) item.SetScale(D3DXVECTOR3(s, s, s));
   item.bounds.radius = kItemRadius * s;

@@ -12,6 +12,8 @@ Player::Player(MatchWorld* owner) : world(owner) {
   stealSound = AcquireWaveSound("RobarItem.wav");
   deliverSound = AcquireWaveSound("DepositarItem.wav");
   BuildDiamond(&diamond, position, radius);
+  // A carried item goes under the figure during play; its list is made here instead.
+  figure.children.reserve(1);
 }
 
 void Player::ResetForRound() {

@@ -122,9 +122,9 @@ TEST_F(RealAudioTest, CapturedOutputHasTheSynthesisedPieceAndMixedEffectsWithout
     std::string wav = "RIFF";
     auto put32 = [&](std::uint32_t v) { wav.append(reinterpret_cast<const char*>(&v), 4); };
     auto put16 = [&](std::uint16_t v) { wav.append(reinterpret_cast<const char*>(&v), 2); };
-    put32(static_cast<std::uint32_t>(36 + raw.size()));
+    put32(static_cast<std::uint32_t>(38 + raw.size()));
     wav += "WAVEfmt ";
-    put32(16), put16(3), put16(2), put32(kRate), put32(kRate * 8), put16(8), put16(32);
+    put32(18), put16(3), put16(2), put32(kRate), put32(kRate * 8), put16(8), put16(32), put16(0);
     wav += "data";
     put32(static_cast<std::uint32_t>(raw.size()));
     wav.append(raw.data(), raw.size());

@@ -197,9 +197,8 @@ class Segment final : public RefCounted<IDirectMusicSegment8> {
 
   HRESULT SetParam(REFGUID type, DWORD groupBits, DWORD index, MUSIC_TIME time, void*) override {
     if (Called("SetParam", {groupBits, index, static_cast<DWORD>(time)}, this)) return E_FAIL;
-    if (!IsEqualGUID(type, GUID_StandardMIDIFile)) return DMUS_E_TYPE_UNSUPPORTED;
-    standardMidi_ = true;
-    return S_OK;
+    // The synthesiser always plays files as Standard MIDI; the mark changes nothing here.
+    return IsEqualGUID(type, GUID_StandardMIDIFile) ? S_OK : DMUS_E_TYPE_UNSUPPORTED;
   }
   HRESULT Download(IUnknown* target) override;
   HRESULT Unload(IUnknown* target) override;
@@ -221,7 +220,6 @@ class Segment final : public RefCounted<IDirectMusicSegment8> {
   std::shared_ptr<const SoundData> data_;
   Performance* performance_ = nullptr;  // holds a reference while downloaded
   std::unique_ptr<PreparedSound> prepared_;
-  bool standardMidi_ = false;
 };
 
 class Performance final : public RefCounted<IDirectMusicPerformance8> {

@@ -189,7 +189,9 @@ class MatchBotTest : public HeadlessTest {
       ASSERT_EQ(ClosedOutlinesAround(w.mode->outlines, p.position), freeCount)
           << "player " << i << "\n" << State();
       for (int j = 0; j < n; ++j) {
-        if (j != i) ASSERT_FALSE(inside(p.position, w.players[j].position, 60.0f)) << State();
+        if (j != i) {
+          ASSERT_FALSE(inside(p.position, w.players[j].position, 60.0f)) << State();
+        }
         ASSERT_FALSE(inside(p.position, w.players[j].base.position, 150.0f)) << State();
       }
     }
@@ -251,8 +253,12 @@ TEST_F(MatchBotTest, BotsPlayEveryModeWithOneToFourPlayers) {
       modes.insert(w.currentMode);
       const int total = w.mode->ItemTotal();
       EXPECT_EQ(total, w.currentMode == 1 ? 7 : 4 * count);
-      if (outlines) EXPECT_FALSE(w.mode->outlines.empty());
-      if (figures) EXPECT_NE(w.players[0].figure.mesh, nullptr);
+      if (outlines) {
+        EXPECT_FALSE(w.mode->outlines.empty());
+      }
+      if (figures) {
+        EXPECT_NE(w.players[0].figure.mesh, nullptr);
+      }
       int winsBefore[4];
       for (int i = 0; i < 4; ++i) winsBefore[i] = w.players[i].wins;
 

@@ -92,7 +92,9 @@ TEST_F(WorldTest, EachModePlacesItsBasesItemsAndPlayers) {
       }
       const float s = item.scale.x;
       EXPECT_FLOAT_EQ(item.PickUpRadius(), 50.0f * s);
-      if (c.mode == 0) EXPECT_TRUE(s >= 1.0f && s <= 1.5f);
+      if (c.mode == 0) {
+        EXPECT_TRUE(s >= 1.0f && s <= 1.5f);
+      }
     }
     EXPECT_EQ(lying, c.lyingAtStart);
     EXPECT_EQ(InScene(world->mode->terrain), true);
