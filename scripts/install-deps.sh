@@ -5,7 +5,8 @@ set -euo pipefail
 
 packages=(
   build-essential cmake ninja-build pkg-config git ccache
-  libsdl2-dev libsdl2-mixer-dev fluid-soundfont-gm fluidsynth libcairo2-dev
+  libsdl2-dev libsdl2-mixer-dev fluid-soundfont-gm fluidsynth libfluidsynth-dev
+  libcairo2-dev
   libfreetype-dev libfontconfig-dev fonts-dejavu-core
   libpng-dev libjpeg-dev zlib1g-dev
   libgl-dev libgl1-mesa-dri libglx-mesa0 mesa-utils

@@ -11,6 +11,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iostream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -260,6 +261,63 @@ TEST_F(RealAudioTest, WithoutAnAudioDeviceStartUpSucceedsAndPiecesEndOnTime) {
     delete g_soundSystem;
     g_soundSystem = nullptr;
     unsetenv("AUDIODEV");
+  }
+}
+
+
+// Resident and peak memory of this process in kB, from /proc/self/status.
+struct Memory {
+  long rss = 0, hwm = 0;
+};
+Memory ReadMemory() {
+  Memory m;
+  std::ifstream in("/proc/self/status");
+  std::string line;
+  while (std::getline(in, line)) {
+    if (line.rfind("VmRSS:", 0) == 0) m.rss = std::atol(line.c_str() + 6);
+    if (line.rfind("VmHWM:", 0) == 0) m.hwm = std::atol(line.c_str() + 6);
+  }
+  return m;
+}
+
+// The game's five pieces loaded at start-up, then the first one played: loading keeps
+// only bytes, and the one synthesiser loads only the samples the piece uses.
+TEST_F(RealAudioTest, LoadingTheGamesPiecesIsCheapAndPlayingOneLoadsOnlyItsSamples) {
+  setenv("SDL_AUDIODRIVER", "dummy", 1);
+  std::vector<std::string> paths;
+  for (const char* name : {"TemaInterfaz_0", "TemaInterfaz_1", "TemaAccion_0", "TemaAccion_1",
+                           "TemaAccion_2"}) {
+    const std::string path = std::string(YULE_BUILD_DIR) + "/Data/" + name + ".mid";
+    paths.push_back(std::filesystem::exists(path) ? path
+                                                  : Write(std::string(name) + ".mid", EncodeLoudMidi(4.0)));
+  }
+  g_soundSystem = new SoundSystem();
+  ASSERT_TRUE(g_soundSystem->Init(TestWindow(), kRate));
+  const Memory before = ReadMemory();
+  const auto t0 = std::chrono::steady_clock::now();
+  {
+    std::vector<MusicSegment> pieces(paths.size());
+    for (std::size_t i = 0; i < paths.size(); ++i) ASSERT_TRUE(pieces[i].LoadFromFile(paths[i]));
+    const auto t1 = std::chrono::steady_clock::now();
+    const Memory loaded = ReadMemory();
+    ASSERT_TRUE(pieces[0].Start(false));
+    const auto t2 = std::chrono::steady_clock::now();
+    Sleep(1500);
+    EXPECT_TRUE(pieces[0].IsPlaying());
+    const Memory played = ReadMemory();
+    auto ms = [](auto a, auto b) { return std::chrono::duration<double, std::milli>(b - a).count(); };
+    std::ofstream report(ArtifactDir() / "memory.txt");
+    report << "load five pieces " << ms(t0, t1) << " ms, start the first " << ms(t1, t2) << " ms\n"
+           << "after loading: RSS +" << (loaded.rss - before.rss) / 1024 << " MB, HWM +"
+           << (loaded.hwm - before.rss) / 1024 << " MB\n"
+           << "after playing: RSS +" << (played.rss - before.rss) / 1024 << " MB, HWM +"
+           << (played.hwm - before.rss) / 1024 << " MB\n";
+    std::cout << "load " << ms(t0, t1) << " ms, start " << ms(t1, t2) << " ms; RSS after load +"
+              << (loaded.rss - before.rss) / 1024 << " MB, after play +"
+              << (played.rss - before.rss) / 1024 << " MB, peak +"
+              << (played.hwm - before.rss) / 1024 << " MB\n";
+    EXPECT_LT(loaded.hwm - before.rss, 16 * 1024);
+    EXPECT_LT(played.hwm - before.rss, 64 * 1024);
   }
 }
 

@@ -1,14 +1,18 @@
-// The real audio backend on SDL2_mixer. Effects play on mixer channels, the piece of
-// music through SDL2_mixer's MIDI support, which renders it with FluidSynth and the
-// General MIDI soundfont. The mix runs in 32-bit float so that sums above full scale are
-// kept, and a post-mix stage applies the master gain and a peak limiter before output.
+// The real audio backend on SDL2_mixer. Effects play on mixer channels; the piece of
+// music is rendered by one FluidSynth synthesiser for the whole process, made when the
+// first piece plays and fed into the mix through SDL2_mixer's music hook. It loads the
+// General MIDI soundfont once and only the samples of the instruments in use, so loading
+// a piece costs nothing but its bytes. The mix runs in 32-bit float so that sums above
+// full scale are kept, and a post-mix stage applies the master gain and a peak limiter.
 #include <SDL.h>
 #include <SDL_mixer.h>
+#include <fluidsynth.h>
 
 #include <algorithm>
 #include <atomic>
 #include <cmath>
 #include <filesystem>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -31,9 +35,14 @@ constexpr int kMostVoiceChannels = 256;
 // (4 x 0.708 x 0.219 = 0.62) over the music stay well below full scale; the limiter is
 // only a safety net for rarer pile-ups of other sounds.
 constexpr int kEffectVolume = 28;  // of MIX_MAX_VOLUME (128): 0.219, about -13 dB
-// SDL2_mixer sets FluidSynth's gain to volume * 1.2 / 128; 22 gives 0.206, next to the
-// synthesiser's own default of 0.2 at which the pieces are written.
-constexpr int kMusicVolume = 22;
+// The synthesiser's gain: 0.206, next to its own default of 0.2 at which the pieces are
+// written (it was 22 / 128 of SDL2_mixer's music volume scale of 1.2).
+constexpr double kMusicGain = 22 * 1.2 / 128;
+// After a piece's last event the synthesiser rings out its release tail for this long.
+constexpr double kTailSeconds = 1.0;
+// Rendered on the caller's thread when a piece starts, so that reading the file and
+// loading the first instruments' samples happen there rather than in the audio callback.
+constexpr int kPrimeFrames = 64;
 
 // The limiter holds peaks at kCeiling; its gain recovers by kRelease of the way back to
 // 1 per buffer (about half a second to recover most of a reduction at 44.1 kHz).
@@ -49,11 +58,21 @@ struct SdlWave final : PreparedSound {
 };
 
 struct SdlPiece final : PreparedSound {
-  ~SdlPiece() override {
-    if (music) Mix_FreeMusic(music);
-  }
-  Mix_Music* music = nullptr;
   std::uint64_t lengthFrames = 0;
+};
+
+// The process's one synthesiser and the player of the piece it renders. The player is
+// driven by the synthesiser's sample clock, so rendering is all that advances it.
+struct Synth {
+  ~Synth() {
+    if (player) delete_fluid_player(player);
+    if (synth) delete_fluid_synth(synth);
+    if (settings) delete_fluid_settings(settings);
+  }
+  fluid_settings_t* settings = nullptr;
+  fluid_synth_t* synth = nullptr;
+  fluid_player_t* player = nullptr;
+  int rate = 0;
 };
 
 class Sdl final : public AudioBackend {
@@ -63,9 +82,7 @@ class Sdl final : public AudioBackend {
       ++openCount;
       return true;
     }
-    const std::string font = ChooseSoundFont();
-    if (!font.empty()) Mix_SetSoundFonts(font.c_str());
-    Mix_Init(MIX_INIT_MID);
+    ChooseSoundFont();
     silent = false;
     if (!OpenDevice(sampleRate)) {
       // No usable device: a silent output that consumes samples in real time, so that
@@ -82,8 +99,9 @@ class Sdl final : public AudioBackend {
 
   void Close() override {
     if (openCount == 0 || --openCount > 0) return;
+    StopPiece();
     Mix_HaltChannel(-1);
-    Mix_HaltMusic();
+    Mix_HookMusic(nullptr, nullptr);
     Mix_SetPostMix(nullptr, nullptr);
     Mix_CloseAudio();
     SDL_QuitSubSystem(SDL_INIT_AUDIO);
@@ -99,7 +117,7 @@ class Sdl final : public AudioBackend {
 
   void Forget(PreparedSound* sound) override {
     if (sound == piece) StopPiece();
-    // The sound's destructor frees its chunk or music; Mix_FreeChunk halts its channels.
+    // The sound's destructor frees its chunk; Mix_FreeChunk halts its channels.
   }
 
   int PlayVoice(PreparedSound* sound) override {
@@ -127,21 +145,46 @@ class Sdl final : public AudioBackend {
 
   bool PlayPiece(PreparedSound* sound) override {
     auto* p = dynamic_cast<SdlPiece*>(sound);
-    if (!p || !p->music) return false;
-    if (Mix_PlayMusic(p->music, 0) != 0) return false;
+    if (!p || !p->data || openCount == 0) return false;
+    StopPiece();
+    if (!MakeSynth()) return false;
+    fluid_player_t* player = new_fluid_player(synth->synth);
+    if (!player) return false;
+    const std::vector<std::uint8_t>& bytes = p->data->midi;
+    if (fluid_player_add_mem(player, bytes.data(), bytes.size()) != FLUID_OK ||
+        fluid_player_play(player) != FLUID_OK) {
+      delete_fluid_player(player);
+      return false;
+    }
+    std::lock_guard<std::mutex> lock(render);
+    synth->player = player;
+    const bool rendered =
+        fluid_synth_write_float(synth->synth, kPrimeFrames, prime, 0, 2, prime, 1, 2) == FLUID_OK;
+    primed = rendered ? kPrimeFrames : 0;
+    primeUsed = 0;
+    tailLeft = static_cast<std::uint64_t>(kTailSeconds * outputRate);
     piece = p;
     pieceStart = frames.load();
     return true;
   }
   bool PiecePlaying(const PreparedSound* sound) override {
-    if (!piece || piece != sound) return false;
+    if (!piece || piece != sound || !synth || !synth->player) return false;
     // A piece ends with its last event, as the segment's length says; the synthesiser
     // may still ring out a release tail after that.
-    return Mix_PlayingMusic() && frames.load() - pieceStart < piece->lengthFrames;
+    return fluid_player_get_status(synth->player) != FLUID_PLAYER_DONE &&
+           frames.load() - pieceStart < piece->lengthFrames;
   }
   void StopPiece() override {
-    Mix_HaltMusic();
+    std::lock_guard<std::mutex> lock(render);
     piece = nullptr;
+    if (!synth || !synth->player) return;
+    // The next piece starts from a synthesiser as fresh as a new one: default programs
+    // and controllers, no voices, empty reverb and chorus.
+    fluid_player_stop(synth->player);
+    delete_fluid_player(synth->player);
+    synth->player = nullptr;
+    fluid_synth_system_reset(synth->synth);
+    primed = primeUsed = 0;
   }
 
   void SetMasterGain(float value) override { gain.store(value); }
@@ -167,7 +210,7 @@ class Sdl final : public AudioBackend {
     limitedBuffers.store(0);
     Mix_AllocateChannels(kFirstVoiceChannels);
     Mix_Volume(-1, kEffectVolume);
-    Mix_VolumeMusic(kMusicVolume);
+    Mix_HookMusic(&Sdl::RenderPiece, this);
     Mix_SetPostMix(&Sdl::PostMix, this);
     return true;
   }
@@ -218,15 +261,59 @@ class Sdl final : public AudioBackend {
     return wave;
   }
 
+  // Keeps the bytes; the synthesiser is made and reads them only when the piece plays.
   std::unique_ptr<PreparedSound> PreparePiece(std::shared_ptr<const SoundData> data) {
+    if (soundFont.empty() || data->midi.empty()) return nullptr;  // nothing could render it
     auto p = std::make_unique<SdlPiece>();
-    SDL_RWops* rw = SDL_RWFromConstMem(data->midi.data(), static_cast<int>(data->midi.size()));
-    if (!rw) return nullptr;
-    p->music = Mix_LoadMUSType_RW(rw, MUS_MID, SDL_TRUE);
-    if (!p->music) return nullptr;
     p->lengthFrames = static_cast<std::uint64_t>(std::ceil(data->seconds * outputRate));
     p->data = std::move(data);
     return p;
+  }
+
+  // The one synthesiser, made on first use (or again when the output rate changed). The
+  // soundfont is read outside the render lock so the audio thread never waits on it.
+  bool MakeSynth() {
+    if (synth && synth->rate == outputRate) return true;
+    auto made = std::make_unique<Synth>();
+    made->rate = outputRate;
+    made->settings = new_fluid_settings();
+    if (!made->settings) return false;
+    fluid_settings_setnum(made->settings, "synth.sample-rate", outputRate);
+    fluid_settings_setnum(made->settings, "synth.gain", kMusicGain);
+    fluid_settings_setint(made->settings, "synth.dynamic-sample-loading", 1);
+    made->synth = new_fluid_synth(made->settings);
+    if (!made->synth || fluid_synth_sfload(made->synth, soundFont.c_str(), 1) == FLUID_FAILED)
+      return false;
+    std::unique_ptr<Synth> old;
+    {
+      std::lock_guard<std::mutex> lock(render);
+      old = std::move(synth);
+      synth = std::move(made);
+    }
+    return true;
+  }
+
+  // Audio thread: the piece, written into the empty mix before the effects are added.
+  static void SDLCALL RenderPiece(void* user, Uint8* stream, int len) {
+    auto* self = static_cast<Sdl*>(user);
+    auto* out = reinterpret_cast<float*>(stream);
+    int count = len / static_cast<int>(sizeof(float) * kOutputChannels);
+    std::lock_guard<std::mutex> lock(self->render);
+    if (!self->piece || !self->synth || !self->synth->player) return;
+    const int fromPrime = std::min(count, self->primed - self->primeUsed);
+    if (fromPrime > 0) {
+      std::copy_n(self->prime + self->primeUsed * kOutputChannels, fromPrime * kOutputChannels,
+                  out);
+      self->primeUsed += fromPrime;
+      out += fromPrime * kOutputChannels;
+      count -= fromPrime;
+    }
+    if (count <= 0) return;
+    if (fluid_player_get_status(self->synth->player) == FLUID_PLAYER_DONE) {
+      if (self->tailLeft == 0) return;
+      self->tailLeft -= std::min<std::uint64_t>(self->tailLeft, count);
+    }
+    fluid_synth_write_float(self->synth->synth, count, out, 0, 2, out, 1, 2);
   }
 
   // Audio thread: master gain, then the limiter, on the finished float mix.
@@ -262,8 +349,13 @@ class Sdl final : public AudioBackend {
   std::atomic<std::uint64_t> frames{0};  // frames mixed since the output opened
   float limiterGain = 1.0f;               // audio thread only
   std::atomic<std::uint64_t> limitedBuffers{0};
-  const SdlPiece* piece = nullptr;
   std::uint64_t pieceStart = 0;
+  std::mutex render;  // guards what the audio thread renders from, below
+  std::unique_ptr<Synth> synth;
+  const SdlPiece* piece = nullptr;
+  float prime[kPrimeFrames * kOutputChannels] = {};
+  int primed = 0, primeUsed = 0;
+  std::uint64_t tailLeft = 0;
 };
 
 Sdl& State() {
