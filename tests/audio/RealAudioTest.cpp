@@ -171,6 +171,56 @@ TEST_F(RealAudioTest, CapturedOutputHasTheSynthesisedPieceAndMixedEffectsWithout
   EXPECT_GT(left.size() - last, At(0.3));
 }
 
+// Starting a piece replaces the one that plays: the first is cut at once and the second
+// sounds from a fresh synthesiser; a piece that ends on its own rings out and falls silent.
+TEST_F(RealAudioTest, ANewPieceReplacesThePlayingOneAndAnEndedPieceFallsSilent) {
+  const std::string capture = dir.Path() + "/replace.raw";
+  setenv("SDL_AUDIODRIVER", "disk", 1);
+  setenv("SDL_DISKAUDIOFILE", capture.c_str(), 1);
+  g_soundSystem = new SoundSystem();
+  ASSERT_TRUE(g_soundSystem->Init(TestWindow(), kRate));
+  {
+    MusicSegment first, second;
+    ASSERT_TRUE(first.LoadFromFile(Write("a4.mid", EncodeMidiNote(3.0, 69, 73))));
+    ASSERT_TRUE(second.LoadFromFile(Write("e5.mid", EncodeMidiNote(0.8, 76, 73))));
+    ASSERT_TRUE(first.Start(false));
+    Sleep(600);
+    ASSERT_TRUE(second.Start(false));
+    Sleep(300);
+    EXPECT_FALSE(first.IsPlaying());
+    EXPECT_TRUE(second.IsPlaying());
+    Sleep(2200);
+    EXPECT_FALSE(second.IsPlaying());
+  }
+  g_soundSystem->Shutdown();
+
+  std::ifstream in(capture, std::ios::binary);
+  std::vector<char> raw((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  std::vector<float> left(raw.size() / 8);
+  for (std::size_t i = 0; i < left.size(); ++i) std::memcpy(&left[i], raw.data() + 8 * i, 4);
+  std::size_t first = left.size(), last = 0;
+  for (std::size_t i = 0; i < left.size(); ++i)
+    if (std::fabs(left[i]) > 1e-3f) first = std::min(first, i), last = i;
+  ASSERT_LT(first + At(2.5), left.size());
+  const double e5 = 659.26;
+  std::size_t onset = 0;
+  for (std::size_t i = first + At(0.3); i + At(0.02) < left.size(); i += At(0.005)) {
+    if (ToneAmplitude(left, i, i + At(0.02), e5) > 0.01) {
+      onset = i;
+      break;
+    }
+  }
+  ASSERT_GT(onset, 0u) << "the second piece was not heard";
+  EXPECT_GT(ToneAmplitude(left, first + At(0.1), first + At(0.4), 440.0), 0.005);
+  const std::size_t after = onset + At(0.1);
+  const double replaced = ToneAmplitude(left, after, after + At(0.3), e5);
+  EXPECT_GT(replaced, 0.005);
+  EXPECT_GT(replaced, 8.0 * ToneAmplitude(left, after, after + At(0.3), 440.0));
+  // The second piece's release tail ends well before the output closes.
+  EXPECT_GT(last, onset + At(0.8));
+  EXPECT_LT(last, onset + At(2.0));
+}
+
 // The loudest moment the game makes: four item-appearance effects starting in the same
 // frame over the music. The mix levels leave room for it, so the limiter never acts.
 TEST_F(RealAudioTest, FourEffectsStartingTogetherOverLoudMusicNeedNoLimiting) {

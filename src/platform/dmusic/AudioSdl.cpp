@@ -77,12 +77,19 @@ struct Synth {
 
 class Sdl final : public AudioBackend {
  public:
+  // A process that ends with the output still open must not render from a synthesiser
+  // that is being destroyed.
+  ~Sdl() override {
+    if (openCount > 0) Mix_HookMusic(nullptr, nullptr);
+  }
+
   bool Open(int sampleRate) override {
     if (openCount > 0) {
       ++openCount;
       return true;
     }
     ChooseSoundFont();
+    synthFailed = false;
     silent = false;
     if (!OpenDevice(sampleRate)) {
       // No usable device: a silent output that consumes samples in real time, so that
@@ -156,10 +163,12 @@ class Sdl final : public AudioBackend {
       delete_fluid_player(player);
       return false;
     }
-    std::lock_guard<std::mutex> lock(render);
-    synth->player = player;
+    // No piece is published yet, so the audio thread leaves the synthesiser alone while
+    // the first frames are rendered here.
     const bool rendered =
         fluid_synth_write_float(synth->synth, kPrimeFrames, prime, 0, 2, prime, 1, 2) == FLUID_OK;
+    std::lock_guard<std::mutex> lock(render);
+    synth->player = player;
     primed = rendered ? kPrimeFrames : 0;
     primeUsed = 0;
     tailLeft = static_cast<std::uint64_t>(kTailSeconds * outputRate);
@@ -175,16 +184,20 @@ class Sdl final : public AudioBackend {
            frames.load() - pieceStart < piece->lengthFrames;
   }
   void StopPiece() override {
-    std::lock_guard<std::mutex> lock(render);
-    piece = nullptr;
-    if (!synth || !synth->player) return;
-    // The next piece starts from a synthesiser as fresh as a new one: default programs
+    fluid_player_t* player = nullptr;
+    {
+      std::lock_guard<std::mutex> lock(render);
+      piece = nullptr;
+      primed = primeUsed = 0;
+      if (synth) std::swap(player, synth->player);
+    }
+    if (!player) return;
+    // With no piece published the audio thread no longer renders, so the synthesiser is
+    // ours here. The next piece starts from one as fresh as a new one: default programs
     // and controllers, no voices, empty reverb and chorus.
-    fluid_player_stop(synth->player);
-    delete_fluid_player(synth->player);
-    synth->player = nullptr;
+    fluid_player_stop(player);
+    delete_fluid_player(player);
     fluid_synth_system_reset(synth->synth);
-    primed = primeUsed = 0;
   }
 
   void SetMasterGain(float value) override { gain.store(value); }
@@ -274,6 +287,8 @@ class Sdl final : public AudioBackend {
   // soundfont is read outside the render lock so the audio thread never waits on it.
   bool MakeSynth() {
     if (synth && synth->rate == outputRate) return true;
+    if (synthFailed) return false;  // an unreadable soundfont is not read again each play
+    synthFailed = true;
     auto made = std::make_unique<Synth>();
     made->rate = outputRate;
     made->settings = new_fluid_settings();
@@ -290,6 +305,7 @@ class Sdl final : public AudioBackend {
       old = std::move(synth);
       synth = std::move(made);
     }
+    synthFailed = false;
     return true;
   }
 
@@ -352,6 +368,7 @@ class Sdl final : public AudioBackend {
   std::uint64_t pieceStart = 0;
   std::mutex render;  // guards what the audio thread renders from, below
   std::unique_ptr<Synth> synth;
+  bool synthFailed = false;
   const SdlPiece* piece = nullptr;
   float prime[kPrimeFrames * kOutputChannels] = {};
   int primed = 0, primeUsed = 0;
