@@ -73,6 +73,7 @@ struct Synth {
   fluid_synth_t* synth = nullptr;
   fluid_player_t* player = nullptr;
   int rate = 0;
+  std::string font;
 };
 
 class Sdl final : public AudioBackend {
@@ -283,14 +284,16 @@ class Sdl final : public AudioBackend {
     return p;
   }
 
-  // The one synthesiser, made on first use (or again when the output rate changed). The
+  // The one synthesiser, made on first use (or again when the output rate or the
+  // soundfont changed). The
   // soundfont is read outside the render lock so the audio thread never waits on it.
   bool MakeSynth() {
-    if (synth && synth->rate == outputRate) return true;
+    if (synth && synth->rate == outputRate && synth->font == soundFont) return true;
     if (synthFailed) return false;  // an unreadable soundfont is not read again each play
     synthFailed = true;
     auto made = std::make_unique<Synth>();
     made->rate = outputRate;
+    made->font = soundFont;
     made->settings = new_fluid_settings();
     if (!made->settings) return false;
     fluid_settings_setnum(made->settings, "synth.sample-rate", outputRate);
