@@ -65,9 +65,8 @@ class SdlPadSource final : public PadSource {
     count_ = kept;
     const int devices = SDL_NumJoysticks();
     for (int d = 0; d < devices && count_ < kMaxOpen; ++d) {
-      if (!SDL_IsGameController(d)) continue;
       const SDL_JoystickID id = SDL_JoystickGetDeviceInstanceID(d);
-      if (id < 0 || Find(id)) continue;
+      if (id < 0 || Find(id) || !SDL_IsGameController(d)) continue;
       SDL_GameController* pad = SDL_GameControllerOpen(d);
       if (pad) open_[count_++] = {id, pad};
     }
