@@ -4,6 +4,7 @@
 #include "platform/Platform.h"
 #include "platform/d3d9/D3D9Headless.h"
 #include "platform/dinput8/DInput8Headless.h"
+#include "platform/dmusic/DMusicHeadless.h"
 #include "platform/win32/Win32Headless.h"
 #include "platform/xinput/XInputHeadless.h"
 
@@ -13,6 +14,7 @@ void ResetHeadlessPlatform() {
   platform::d3d9::HeadlessResetD3D();
   platform::dinput8::HeadlessResetInput();
   platform::xinput::HeadlessResetPads();
+  platform::dmusic::HeadlessResetAudio();
   ResetFrameClock();
 }
 
