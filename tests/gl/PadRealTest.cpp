@@ -130,10 +130,9 @@ TEST_F(PadRealTest, VirtualControllerTapsReachItsPlayersActions) {
   EXPECT_TRUE(Tap([&](bool down) { first_.Button(SDL_CONTROLLER_BUTTON_DPAD_DOWN, down); }, 1));
   EXPECT_TRUE(Tap([&](bool down) { first_.Button(SDL_CONTROLLER_BUTTON_DPAD_LEFT, down); }, 2));
   // SDL's stick grows downwards; pushed up it is the player's up.
-  EXPECT_TRUE(Tap([&](bool down) { first_.Axis(SDL_CONTROLLER_AXIS_LEFTY, down ? -30000 : 0); },
-                  0));
-  EXPECT_TRUE(Tap([&](bool down) { first_.Axis(SDL_CONTROLLER_AXIS_LEFTX, down ? 30000 : 0); },
-                  3));
+  EXPECT_TRUE(
+      Tap([&](bool down) { first_.Axis(SDL_CONTROLLER_AXIS_LEFTY, down ? -30000 : 0); }, 0));
+  EXPECT_TRUE(Tap([&](bool down) { first_.Axis(SDL_CONTROLLER_AXIS_LEFTX, down ? 30000 : 0); }, 3));
   EXPECT_EQ(stray_, 0);
 
   first_.Button(SDL_CONTROLLER_BUTTON_START, true);

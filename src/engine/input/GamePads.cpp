@@ -2,17 +2,21 @@
 
 namespace {
 
-constexpr WORD kDpadBits[GamePads::kDirections] = {
-    XINPUT_GAMEPAD_DPAD_UP, XINPUT_GAMEPAD_DPAD_DOWN, XINPUT_GAMEPAD_DPAD_LEFT,
-    XINPUT_GAMEPAD_DPAD_RIGHT};
+constexpr WORD kDpadBits[GamePads::kDirections] = {XINPUT_GAMEPAD_DPAD_UP, XINPUT_GAMEPAD_DPAD_DOWN,
+                                                   XINPUT_GAMEPAD_DPAD_LEFT,
+                                                   XINPUT_GAMEPAD_DPAD_RIGHT};
 
 // How far the stick points in a direction (negative when it points the other way).
 int Along(const XINPUT_GAMEPAD& pad, int direction) {
   switch (direction) {
-    case GamePads::kUp: return pad.sThumbLY;
-    case GamePads::kDown: return -pad.sThumbLY;
-    case GamePads::kLeft: return -pad.sThumbLX;
-    default: return pad.sThumbLX;
+    case GamePads::kUp:
+      return pad.sThumbLY;
+    case GamePads::kDown:
+      return -pad.sThumbLY;
+    case GamePads::kLeft:
+      return -pad.sThumbLX;
+    default:
+      return pad.sThumbLX;
   }
 }
 

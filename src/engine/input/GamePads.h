@@ -36,10 +36,10 @@ class GamePads {
  private:
   struct Slot {
     bool connected = false;
-    XINPUT_GAMEPAD current{};    // this frame's state (zero when not connected)
-    XINPUT_GAMEPAD previous{};   // the last frame's
-    int pushed = -1;             // the direction the left stick is pushed, -1 at rest
-    std::uint8_t released = 0;   // bit d: direction d let go this frame
+    XINPUT_GAMEPAD current{};   // this frame's state (zero when not connected)
+    XINPUT_GAMEPAD previous{};  // the last frame's
+    int pushed = -1;            // the direction the left stick is pushed, -1 at rest
+    std::uint8_t released = 0;  // bit d: direction d let go this frame
     bool startReleased = false;
   };
 

@@ -41,10 +41,10 @@ constexpr BYTE XINPUT_GAMEPAD_TRIGGER_THRESHOLD = 30;
 
 struct XINPUT_GAMEPAD {
   WORD wButtons;
-  BYTE bLeftTrigger;   // 0 released .. 255 fully pulled
+  BYTE bLeftTrigger;  // 0 released .. 255 fully pulled
   BYTE bRightTrigger;
-  SHORT sThumbLX;      // -32768 left .. 32767 right
-  SHORT sThumbLY;      // -32768 down .. 32767 up
+  SHORT sThumbLX;  // -32768 left .. 32767 right
+  SHORT sThumbLY;  // -32768 down .. 32767 up
   SHORT sThumbRX;
   SHORT sThumbRY;
 };

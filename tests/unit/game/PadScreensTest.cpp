@@ -126,7 +126,7 @@ TEST_F(PadScreensTest, PadTapsSteerExactlyLikeKeyTaps) {
     players[i].speed = 0.0f;
   }
   struct Step {
-    WORD buttons;     // d-pad bits; the keys and the stick follow them
+    WORD buttons;  // d-pad bits; the keys and the stick follow them
     int holdFrames;
   };
   const Step steps[] = {

@@ -61,19 +61,30 @@ TEST_F(GamePadsTest, DpadAndStickTapsReleaseTheirDirectionInTheRightFrame) {
   const Case cases[] = {
       {"d-pad held, then let go",
        {{kUpB, 0, 0, 0}, {kUpB, 0, 0, 0}, {kUpB, 0, 0, 0}, {0, 0, 0, U}, {0, 0, 0, 0}}},
-      {"each d-pad direction", {{kDownB, 0, 0, 0}, {kLeftB, 0, 0, D}, {kRightB, 0, 0, L},
-                                {0, 0, 0, R}}},
+      {"each d-pad direction",
+       {{kDownB, 0, 0, 0}, {kLeftB, 0, 0, D}, {kRightB, 0, 0, L}, {0, 0, 0, R}}},
       {"a diagonal d-pad let go at once", {{kUpB | kLeftB, 0, 0, 0}, {0, 0, 0, U | L}}},
       {"stick up and back", {{0, 0, 20000, 0}, {0, 0, 32767, 0}, {0, 0, 0, U}, {0, 0, 0, 0}}},
       {"stick down, left, right",
-       {{0, 0, -20000, 0}, {0, 0, 0, D}, {0, -32768, 0, 0}, {0, 0, 0, L}, {0, 20000, 0, 0},
+       {{0, 0, -20000, 0},
+        {0, 0, 0, D},
+        {0, -32768, 0, 0},
+        {0, 0, 0, L},
+        {0, 20000, 0, 0},
         {0, 0, 0, R}}},
       {"stick drifting around its centre",
-       {{0, 7000, -6000, 0}, {0, -15000, 3000, 0}, {0, 12000, 16000, 0}, {0, 0, -16000, 0},
+       {{0, 7000, -6000, 0},
+        {0, -15000, 3000, 0},
+        {0, 12000, 16000, 0},
+        {0, 0, -16000, 0},
         {0, 0, 0, 0}}},
       {"stick held", {{0, 0, 30000, 0}, {0, 0, 30000, 0}, {0, 0, 31000, 0}, {0, 0, 29000, 0}}},
       {"stick wavering around half-way taps once",
-       {{0, 0, 17000, 0}, {0, 0, 15000, 0}, {0, 0, 17000, 0}, {0, 0, 15000, 0}, {0, 0, 0, U},
+       {{0, 0, 17000, 0},
+        {0, 0, 15000, 0},
+        {0, 0, 17000, 0},
+        {0, 0, 15000, 0},
+        {0, 0, 0, U},
         {0, 0, 0, 0}}},
       {"stick wavering at the edge of rest taps once",
        {{0, 0, 30000, 0}, {0, 0, 7000, U}, {0, 0, 9000, 0}, {0, 0, 7000, 0}, {0, 0, 0, 0}}},
@@ -114,10 +125,14 @@ TEST_F(GamePadsTest, OnlyStartLetGoCountsAsThePauseButton) {
     bool start;
   };
   const Step steps[] = {
-      {XINPUT_GAMEPAD_START, false}, {XINPUT_GAMEPAD_START, false}, {0, true}, {0, false},
+      {XINPUT_GAMEPAD_START, false},
+      {XINPUT_GAMEPAD_START, false},
+      {0, true},
+      {0, false},
       {XINPUT_GAMEPAD_A | XINPUT_GAMEPAD_B | XINPUT_GAMEPAD_BACK | kUpB, false},
       {0, false},
-      {XINPUT_GAMEPAD_START | XINPUT_GAMEPAD_A, false}, {XINPUT_GAMEPAD_A, true},
+      {XINPUT_GAMEPAD_START | XINPUT_GAMEPAD_A, false},
+      {XINPUT_GAMEPAD_A, true},
   };
   for (std::size_t i = 0; i < std::size(steps); ++i) {
     HeadlessSetPadButtons(second, steps[i].buttons);
@@ -215,8 +230,7 @@ class PadActionsTest : public HeadlessTest {
     g_inputSystem = new InputSystem();
     ASSERT_TRUE(g_inputSystem->Start(
         nullptr, reinterpret_cast<HWND>(static_cast<std::uintptr_t>(0x1000)), AppSettings{}));
-    const BYTE keys[2][4] = {{DIK_W, DIK_S, DIK_A, DIK_D},
-                             {DIK_UP, DIK_DOWN, DIK_LEFT, DIK_RIGHT}};
+    const BYTE keys[2][4] = {{DIK_W, DIK_S, DIK_A, DIK_D}, {DIK_UP, DIK_DOWN, DIK_LEFT, DIK_RIGHT}};
     for (int p = 0; p < 4; ++p) {
       for (int d = 0; d < 4; ++d) {
         if (p < 2) g_inputSystem->BindKey(100 * p + d, keys[p][d]);
