@@ -52,6 +52,9 @@ bool Clicked() { return g_mouse->ButtonClicked(0); }
 
 bool Released(int key) { return g_keyboard->WasReleased(key); }
 
+// Any controller's Start button pauses and resumes a match, as Escape does there.
+bool PauseReleased() { return Released(DIK_ESCAPE) || g_inputSystem->Pads().StartReleased(); }
+
 // Hit rectangles of the screens, (x, y, width, height) in back-buffer pixels.
 const ScreenRect kStartRect = R(64, 192, 321, 40);
 const ScreenRect kQuitRect = R(64, 495, 321, 40);
@@ -101,6 +104,10 @@ bool GameApp::OnInit() {
   for (int player = 0; player < 4; ++player)
     for (int action = 0; action < 4; ++action)
       g_inputSystem->BindKey(100 * player + action, kPlayerKeys[player][action]);
+  // The controller in slot k steers player k alongside the keys.
+  for (int player = 0; player < 4; ++player)
+    for (int action = 0; action < 4; ++action)
+      g_inputSystem->BindPad(100 * player + action, player, action);
 
   if (!g_fontManager) return false;
   font = g_fontManager->Acquire("System Font");
@@ -118,6 +125,7 @@ bool GameApp::OnInit() {
 void GameApp::OnFrame() {
   g_keyboard->Update();
   g_mouse->Update();
+  g_inputSystem->UpdatePads();
   switch (screen) {
     case kMainMenu:
       musicMode = kInterfaceMusic;
@@ -211,6 +219,7 @@ void GameApp::ApplyLanguage() {
       &cover[1],              &cover[2],             &standingsPanel,        &continueButton.sprite,
       &leaveButton.sprite,    &rowHighlight[0],      &rowHighlight[1],       &rowHighlight[2],
       &rowHighlight[3],       &confirmPanel,         &noHighlight,           &yesHighlight,
+      &padIcon[0],            &padIcon[1],           &padIcon[2],            &padIcon[3],
   };
   for (Sprite* sprite : sprites) sprite->SetTexture(atlas);
 }
@@ -254,6 +263,10 @@ void GameApp::CreateSprites() {
   Place(caption[1], atlas, R(558, 0, 164, 105), 195, 359);
   Place(caption[2], atlas, R(382, 112, 164, 105), 600, 109);
   Place(caption[3], atlas, R(558, 112, 164, 105), 600, 359);
+  // Beside the top key of each player's key legend.
+  const float padX[4] = {301, 706, 301, 706};
+  const float padY[4] = {138, 138, 388, 388};
+  for (int i = 0; i < 4; ++i) Place(padIcon[i], atlas, R(856, 240, 48, 32), padX[i], padY[i]);
   for (int k = 0; k < 3; ++k)
     Place(cover[k], atlas, R(400, 774, 400, 250), columnX[k + 1], rowY[k + 1]);
   Place(playButton, atlas, R(0, 160, 321, 40), R(0, 200, 321, 40), 440, 528);
@@ -475,6 +488,8 @@ void GameApp::DrawPlayerSetup() {
   for (Sprite& f : figure) f.Draw();
   for (Sprite& c : caption) c.Draw();
   for (Button& s : figureSwitch) s.sprite.Draw();
+  for (int i = 0; i < 4; ++i)
+    if (PlayerTakesPart(i) && g_inputSystem->Pads().Connected(i)) padIcon[i].Draw();
   for (int i = 0; i < 4; ++i) {
     const Player& player = g_matchWorld->players[i];
     const ScreenRect& r = kNameRects[i];
@@ -497,7 +512,7 @@ void GameApp::DrawPlayerSetup() {
 void GameApp::MatchFrame() {
   UpdateMusic();
   MatchWorld& world = *g_matchWorld;
-  if (Released(DIK_ESCAPE)) {
+  if (PauseReleased()) {
     for (int i = 0; i < world.playerCount; ++i) world.players[i].SetAnimation("reposo");
     screen = kStandings;
     return;
@@ -562,7 +577,7 @@ void GameApp::StandingsFrame() {
       confirmOpen = false;
     }
   } else {
-    if (Released(DIK_ESCAPE)) {
+    if (PauseReleased()) {
       if (!world.IsRoundOver()) {
         screen = kMatch;
         return;

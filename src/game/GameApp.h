@@ -72,6 +72,7 @@ class GameApp : public AppShell {
   Sprite figure[4];
   Sprite caption[4];  // players 1, 3, 2, 4 in drawing order
   Button figureSwitch[4];
+  Sprite padIcon[4];  // shown while a controller drives the player
   Sprite cover[3];  // players 2, 3, 4
   Button playButton, backButton;
   // Standings.

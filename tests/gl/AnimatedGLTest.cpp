@@ -22,6 +22,7 @@
 #include "engine/scene/Scene.h"
 #include "platform/d3d9/Backend.h"
 #include "support/AnimatedTestFiles.h"
+#include "support/GLEngine.h"
 #include "support/GLWindow.h"
 #include "support/TestImages.h"
 
@@ -32,17 +33,7 @@ class AnimatedGLTest : public GLDeviceTest {
   void SetUp() override {
     GLDeviceTest::SetUp();
     if (IsSkipped() || HasFatalFailure()) return;
-    g_graphicsDevice = new GraphicsDevice();
-    g_graphicsDevice->device = gl_.device();
-    gl_.device()->AddRef();
-    g_graphicsDevice->stateCache.Apply(true);
-    saved = {textureFolder, materialFolder, renderStateFolder, meshFolder};
-    g_textureManager = new TextureManager;
-    g_renderStateManager = new RenderStateManager;
-    g_materialManager = new MaterialManager;
-    g_meshManager = new MeshManager;
-    g_renderQueue = new RenderQueue;
-    g_scene = new Scene;
+    services.Start(gl_.device());
     g_frameTime = 0.0f;
   }
   void TearDown() override {
@@ -52,28 +43,8 @@ class AnimatedGLTest : public GLDeviceTest {
       g_scene->RemoveNode(&camera.target);
     }
     nodes.clear();
-    delete g_scene;
-    delete g_renderQueue;
-    delete g_meshManager;
-    delete g_materialManager;
-    delete g_renderStateManager;
-    delete g_textureManager;
-    FreeBoneScratch();
-    g_scene = nullptr;
-    g_renderQueue = nullptr;
-    g_meshManager = nullptr;
-    g_materialManager = nullptr;
-    g_renderStateManager = nullptr;
-    g_textureManager = nullptr;
+    services.Stop();
     g_frameTime = 0.0f;
-    if (!saved.empty()) {
-      textureFolder = saved[0];
-      materialFolder = saved[1];
-      renderStateFolder = saved[2];
-      meshFolder = saved[3];
-    }
-    delete g_graphicsDevice;
-    g_graphicsDevice = nullptr;
     GLDeviceTest::TearDown();
   }
   void UseFolder(const std::string& folder) {
@@ -142,7 +113,7 @@ class AnimatedGLTest : public GLDeviceTest {
   }
 
   TempDir dir;
-  std::vector<std::string> saved;
+  GLEngineServices services;
   Camera camera;
   std::vector<std::unique_ptr<AnimatedMeshNode>> nodes;
 };

@@ -24,6 +24,7 @@
 #include "engine/scene/ModelNode.h"
 #include "engine/scene/RenderQueue.h"
 #include "engine/scene/Scene.h"
+#include "support/GLEngine.h"
 #include "support/GLWindow.h"
 #include "support/TestImages.h"
 
@@ -38,19 +39,7 @@ class ContentGLTest : public GLDeviceTest {
     GLDeviceTest::SetUp();
     if (IsSkipped() || HasFatalFailure()) return;
     if (!std::filesystem::exists(kData + "Terreno0.X")) GTEST_SKIP() << "no generated Data folder";
-    g_graphicsDevice = new GraphicsDevice();
-    g_graphicsDevice->device = gl_.device();
-    gl_.device()->AddRef();
-    g_graphicsDevice->stateCache.Apply(true);
-    saved = {textureFolder, materialFolder, renderStateFolder, modelFolder, meshFolder};
-    textureFolder = materialFolder = renderStateFolder = modelFolder = meshFolder = kData;
-    g_textureManager = new TextureManager;
-    g_renderStateManager = new RenderStateManager;
-    g_materialManager = new MaterialManager;
-    g_modelManager = new ModelManager;
-    g_meshManager = new MeshManager;
-    g_renderQueue = new RenderQueue;
-    g_scene = new Scene;
+    services.Start(gl_.device(), kData);
     // The match world's camera and lights.
     g_scene->SetBackgroundColour(0, 0, 0, 1);
     const float colours[4][3] = {{0.44313729f, 0.7137255f, 0.83921576f},
@@ -79,29 +68,7 @@ class ContentGLTest : public GLDeviceTest {
     }
     nodes.clear();
     animated.clear();
-    delete g_scene;
-    delete g_renderQueue;
-    delete g_meshManager;
-    g_meshManager = nullptr;
-    delete g_modelManager;
-    delete g_materialManager;
-    delete g_renderStateManager;
-    delete g_textureManager;
-    g_scene = nullptr;
-    g_renderQueue = nullptr;
-    g_modelManager = nullptr;
-    g_materialManager = nullptr;
-    g_renderStateManager = nullptr;
-    g_textureManager = nullptr;
-    if (!saved.empty()) {
-      textureFolder = saved[0];
-      materialFolder = saved[1];
-      renderStateFolder = saved[2];
-      modelFolder = saved[3];
-      meshFolder = saved[4];
-    }
-    delete g_graphicsDevice;
-    g_graphicsDevice = nullptr;
+    services.Stop();
     GLDeviceTest::TearDown();
   }
 
@@ -203,7 +170,7 @@ class ContentGLTest : public GLDeviceTest {
       }
   }
 
-  std::vector<std::string> saved;
+  GLEngineServices services;
   Camera camera;
   std::vector<std::unique_ptr<ModelNode>> nodes;
   std::vector<std::unique_ptr<AnimatedMeshNode>> animated;

@@ -18,6 +18,7 @@
 #include "gameplay/MatchWorld.h"
 #include "platform/Random.h"
 #include "platform/d3dx9/D3DX9Sprite.h"
+#include "support/GLEngine.h"
 #include "support/GLWindow.h"
 
 namespace {
@@ -27,21 +28,8 @@ class MatchGLTest : public GLDeviceTest {
   void SetUp() override {
     GLDeviceTest::SetUp();
     if (IsSkipped() || HasFatalFailure()) return;
-    g_graphicsDevice = new GraphicsDevice();
-    g_graphicsDevice->device = gl_.device();
-    gl_.device()->AddRef();
-    g_graphicsDevice->stateCache.Apply(true);
+    services.Start(gl_.device(), DataFolder());
     ASSERT_EQ(D3DXCreateSprite(gl_.device(), &g_graphicsDevice->sprite), D3D_OK);
-    std::string* folders[6] = {&dataRoot,    &textureFolder, &materialFolder, &renderStateFolder,
-                               &modelFolder, &meshFolder};
-    for (int i = 0; i < 6; ++i) saved[i] = *folders[i], *folders[i] = DataFolder();
-    g_textureManager = new TextureManager;
-    g_renderStateManager = new RenderStateManager;
-    g_materialManager = new MaterialManager;
-    g_modelManager = new ModelManager;
-    g_meshManager = new MeshManager;
-    g_renderQueue = new RenderQueue;
-    g_scene = new Scene;
     savedFrameTime = g_frameTime;
     g_frameTime = 1.0f / 30.0f;
   }
@@ -50,25 +38,7 @@ class MatchGLTest : public GLDeviceTest {
       g_frameTime = savedFrameTime;
       delete world;
       world = g_matchWorld = nullptr;
-      delete g_scene;
-      delete g_renderQueue;
-      delete g_meshManager;
-      delete g_modelManager;
-      delete g_materialManager;
-      delete g_renderStateManager;
-      delete g_textureManager;
-      g_scene = nullptr;
-      g_renderQueue = nullptr;
-      g_meshManager = nullptr;
-      g_modelManager = nullptr;
-      g_materialManager = nullptr;
-      g_renderStateManager = nullptr;
-      g_textureManager = nullptr;
-      std::string* folders[6] = {&dataRoot,    &textureFolder, &materialFolder,
-                                 &renderStateFolder, &modelFolder, &meshFolder};
-      for (int i = 0; i < 6; ++i) *folders[i] = saved[i];
-      delete g_graphicsDevice;
-      g_graphicsDevice = nullptr;
+      services.Stop();
     }
     GLDeviceTest::TearDown();
   }
@@ -99,7 +69,7 @@ class MatchGLTest : public GLDeviceTest {
   }
 
   MatchWorld* world = nullptr;
-  std::string saved[6];
+  GLEngineServices services;
   float savedFrameTime = 0.0f;
 };
 

@@ -14,6 +14,7 @@
 #include "engine/scene/ModelNode.h"
 #include "engine/scene/RenderQueue.h"
 #include "engine/scene/Scene.h"
+#include "support/GLEngine.h"
 #include "support/GLWindow.h"
 #include "support/TestImages.h"
 
@@ -78,19 +79,8 @@ class SceneGLTest : public GLDeviceTest {
   void SetUp() override {
     GLDeviceTest::SetUp();
     if (IsSkipped() || HasFatalFailure()) return;
-    g_graphicsDevice = new GraphicsDevice();
-    g_graphicsDevice->device = gl_.device();
-    gl_.device()->AddRef();
-    g_graphicsDevice->stateCache.Apply(true);
     ASSERT_FALSE(dir.Path().empty());
-    saved = {textureFolder, materialFolder, renderStateFolder, modelFolder};
-    textureFolder = materialFolder = renderStateFolder = modelFolder = dir.Path() + "/";
-    g_textureManager = new TextureManager;
-    g_renderStateManager = new RenderStateManager;
-    g_materialManager = new MaterialManager;
-    g_modelManager = new ModelManager;
-    g_renderQueue = new RenderQueue;
-    g_scene = new Scene;
+    services.Start(gl_.device(), dir.Path() + "/");
   }
   void TearDown() override {
     if (g_scene) {
@@ -98,26 +88,7 @@ class SceneGLTest : public GLDeviceTest {
       g_scene->RemoveNode(&camera);
       g_scene->RemoveNode(&camera.target);
     }
-    delete g_scene;
-    delete g_renderQueue;
-    delete g_modelManager;
-    delete g_materialManager;
-    delete g_renderStateManager;
-    delete g_textureManager;
-    g_scene = nullptr;
-    g_renderQueue = nullptr;
-    g_modelManager = nullptr;
-    g_materialManager = nullptr;
-    g_renderStateManager = nullptr;
-    g_textureManager = nullptr;
-    if (!saved.empty()) {
-      textureFolder = saved[0];
-      materialFolder = saved[1];
-      renderStateFolder = saved[2];
-      modelFolder = saved[3];
-    }
-    delete g_graphicsDevice;
-    g_graphicsDevice = nullptr;
+    services.Stop();
     GLDeviceTest::TearDown();
   }
 
@@ -153,7 +124,7 @@ class SceneGLTest : public GLDeviceTest {
   }
 
   TempDir dir;
-  std::vector<std::string> saved;
+  GLEngineServices services;
   Camera camera;
   ModelNode boxA, boxB, pane, mirrorBox, floor;
 };

@@ -6,12 +6,14 @@
 #include "platform/dinput8/DInput8Headless.h"
 #include "platform/dmusic/DMusicHeadless.h"
 #include "platform/win32/Win32Headless.h"
+#include "platform/xinput/XInputHeadless.h"
 
 void ResetHeadlessPlatform() {
   platform::SetBackend(platform::Backend::Headless);
   platform::win32::HeadlessReset();
   platform::d3d9::HeadlessResetD3D();
   platform::dinput8::HeadlessResetInput();
+  platform::xinput::HeadlessResetPads();
   platform::dmusic::HeadlessResetAudio();
   ResetFrameClock();
 }

@@ -39,9 +39,16 @@ void InputSystem::BindKey(std::int32_t action, std::int32_t key) {
   slot = new KeyControl(this, key);
 }
 
+void InputSystem::BindPad(std::int32_t action, int slot, int direction) {
+  padBindings[action] = PadBinding{slot, direction};
+}
+
 bool InputSystem::ActionReleased(std::int32_t action) {
   KeyControl* control = Binding(action);
-  return control && control->WasReleased();
+  if (control && control->WasReleased()) return true;
+  if (padBindings.empty()) return false;
+  auto pad = padBindings.find(action);
+  return pad != padBindings.end() && pads.DirectionReleased(pad->second.slot, pad->second.direction);
 }
 
 KeyControl* InputSystem::Binding(std::int32_t action) const {

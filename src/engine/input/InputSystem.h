@@ -1,12 +1,14 @@
 // The input layer's front: creates DirectInput and hands it to the keyboard and the
-// mouse, and maps the game's numbered actions to keys. One engine-wide instance,
-// reached through g_inputSystem, created empty with the other services.
+// mouse, holds the game controllers, and maps the game's numbered actions to keys and to
+// controller directions. One engine-wide instance, reached through g_inputSystem,
+// created empty with the other services.
 #pragma once
 
 #include <cstdint>
 #include <unordered_map>
 
 #include "app/AppSettings.h"
+#include "engine/input/GamePads.h"
 #include "platform/dinput8/DInput8.h"
 
 class KeyControl;
@@ -23,8 +25,15 @@ class InputSystem {
   bool Start(HINSTANCE instance, HWND window, AppSettings settings);
   // Binds the action to the key, replacing (and deleting) any earlier binding.
   void BindKey(std::int32_t action, std::int32_t key);
-  // Whether the action's key was released this frame; false for an unbound action.
+  // Also binds the action to a direction of the controller in a player slot; an action
+  // may have a key and a controller direction at once. Replaces an earlier such binding.
+  void BindPad(std::int32_t action, int slot, int direction);
+  // Whether the action's key, or its controller direction, was released this frame;
+  // false for an unbound action.
   bool ActionReleased(std::int32_t action);
+  // Reads the controllers; once per frame, after the keyboard and the mouse.
+  void UpdatePads() { pads.Update(); }
+  const GamePads& Pads() const { return pads; }
   // The control bound to the action, or null.
   KeyControl* Binding(std::int32_t action) const;
 
@@ -34,6 +43,12 @@ class InputSystem {
  private:
   IDirectInput8A* directInput = nullptr;                   // owned: one reference
   std::unordered_map<std::int32_t, KeyControl*> bindings;  // owned controls
+  struct PadBinding {
+    int slot;
+    int direction;
+  };
+  std::unordered_map<std::int32_t, PadBinding> padBindings;
+  GamePads pads;
 };
 
 extern InputSystem* g_inputSystem;

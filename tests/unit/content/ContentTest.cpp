@@ -145,7 +145,7 @@ const Cut kCuts[] = {
     {"yes lit", {768, 40, 112, 40}},     {"no lit", {768, 120, 112, 40}},
     {"score bar, 16 items", {0, 530, 320, 25}}, {"cell 1", {331, 503, 18, 16}},
     {"cell 2", {359, 503, 18, 16}},      {"cell 3", {331, 483, 18, 16}},
-    {"cell 4", {359, 483, 18, 16}},
+    {"cell 4", {359, 483, 18, 16}},      {"controller symbol", {856, 240, 48, 32}},
 };
 
 TEST(Content, EveryCutOfBothAtlasesHoldsArt) {

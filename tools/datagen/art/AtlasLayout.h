@@ -42,6 +42,8 @@ constexpr Rect kBottomBar{400, 671, 400, 106};
 // both pictures (the bar's bottom edge and the cover's top edge).
 constexpr Rect kInactiveCover{400, 774, 400, 250};
 constexpr int kSharedRowsTop = 774, kSharedRowsBottom = 777;
+// The controller symbol, shown on the panel of a player whom a game controller drives.
+constexpr Rect kPadIcon{856, 240, 48, 32};
 
 // Standings.
 constexpr Rect kStandings{400, 225, 439, 445};  // lands at screen (180, 78)

@@ -8,6 +8,7 @@
 
 #include "Families.h"
 #include "art/AtlasLayout.h"
+#include "art/PadIcon.h"
 #include "art/Portraits.h"
 #include "kit2d/Canvas.h"
 
@@ -679,6 +680,7 @@ bool WriteAtlas(const std::string& path, const Words& w) {
   ChoiceButton(cr, kNoHi, false, true, w.no);
   ScoreBar(cr, kScoreBar);
   for (int p = 0; p < 4; ++p) ColourCell(cr, kColourCell[p], p);
+  art::DrawPadIcon(cr, kPadIcon);
   return canvas.WritePng(path);
 }
 
