@@ -69,11 +69,11 @@ class RealAudioTest : public ::testing::Test {
     return path;
   }
   std::string Tone(const std::string& name, double hz, double seconds) {
-    ToneSpec spec;
-    spec.frequency = hz;
-    spec.seconds = seconds;
-    spec.amplitude = 0.9;
-    return Write(name, EncodeToneWave(spec));
+    ToneParams tone;
+    tone.frequency = hz;
+    tone.seconds = seconds;
+    tone.amplitude = 0.9;
+    return Write(name, EncodeToneWave(tone));
   }
 
   TempDir dir;
@@ -235,11 +235,11 @@ TEST_F(RealAudioTest, FourEffectsStartingTogetherOverLoudMusicNeedNoLimiting) {
   // louder than any of the game's pieces.
   std::string effectPath = std::string(YULE_BUILD_DIR) + "/Data/AparecerItem.wav";
   if (!std::filesystem::exists(effectPath)) {
-    ToneSpec spec;
-    spec.frequency = 440.0;
-    spec.seconds = 0.5;
-    spec.amplitude = 0.708;
-    effectPath = Write("appear.wav", EncodeToneWave(spec));
+    ToneParams tone;
+    tone.frequency = 440.0;
+    tone.seconds = 0.5;
+    tone.amplitude = 0.708;
+    effectPath = Write("appear.wav", EncodeToneWave(tone));
   }
   std::uint64_t limited = 0;
   {

@@ -55,27 +55,27 @@ void PutSample(std::string& s, double x, int bits, bool isFloat) {
 
 }  // namespace
 
-std::string EncodeToneWave(const ToneSpec& spec) {
-  const int frames = static_cast<int>(std::lround(spec.seconds * spec.sampleRate));
+std::string EncodeToneWave(const ToneParams& tone) {
+  const int frames = static_cast<int>(std::lround(tone.seconds * tone.sampleRate));
   std::string samples;
   for (int i = 0; i < frames; ++i) {
-    const double x = spec.amplitude * std::sin(2.0 * M_PI * spec.frequency * i / spec.sampleRate);
-    for (int c = 0; c < spec.channels; ++c) PutSample(samples, x, spec.bits, spec.isFloat);
+    const double x = tone.amplitude * std::sin(2.0 * M_PI * tone.frequency * i / tone.sampleRate);
+    for (int c = 0; c < tone.channels; ++c) PutSample(samples, x, tone.bits, tone.isFloat);
   }
-  const int blockAlign = spec.channels * spec.bits / 8;
+  const int blockAlign = tone.channels * tone.bits / 8;
   std::string fmt;
-  Put16(fmt, spec.extensible ? 0xFFFE : (spec.isFloat ? 3 : 1));
-  Put16(fmt, spec.channels);
-  Put32(fmt, spec.sampleRate);
-  Put32(fmt, spec.sampleRate * blockAlign);
+  Put16(fmt, tone.extensible ? 0xFFFE : (tone.isFloat ? 3 : 1));
+  Put16(fmt, tone.channels);
+  Put32(fmt, tone.sampleRate);
+  Put32(fmt, tone.sampleRate * blockAlign);
   Put16(fmt, blockAlign);
-  Put16(fmt, spec.bits);
-  if (spec.extensible) {
+  Put16(fmt, tone.bits);
+  if (tone.extensible) {
     Put16(fmt, 22);
-    Put16(fmt, spec.bits);
-    Put32(fmt, spec.channels == 1 ? 0x4 : 0x3);
+    Put16(fmt, tone.bits);
+    Put32(fmt, tone.channels == 1 ? 0x4 : 0x3);
     // Sub-format GUID: the plain format code, then the fixed tail of the media-type GUIDs.
-    Put32(fmt, spec.isFloat ? 3 : 1);
+    Put32(fmt, tone.isFloat ? 3 : 1);
     const unsigned char tail[12] = {0x00, 0x00, 0x10, 0x00, 0x80, 0x00,
                                     0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
     fmt.append(reinterpret_cast<const char*>(tail), 12);

@@ -8,7 +8,7 @@
 #include <vector>
 
 // A sine tone; samples written as 8/16/24/32-bit PCM or 32-bit float (format 3).
-struct ToneSpec {
+struct ToneParams {
   int sampleRate = 44100;
   int channels = 1;
   int bits = 16;
@@ -18,7 +18,7 @@ struct ToneSpec {
   double frequency = 1000.0;
   double amplitude = 0.9;
 };
-std::string EncodeToneWave(const ToneSpec& spec);
+std::string EncodeToneWave(const ToneParams& tone);
 
 struct MidiNote {
   std::uint32_t tick;

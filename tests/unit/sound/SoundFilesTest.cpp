@@ -40,17 +40,17 @@ TEST(SoundFiles, EveryWaveEncodingDecodesTheSameTone) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    ToneSpec spec;
-    spec.sampleRate = 22050;
-    spec.bits = c.bits;
-    spec.isFloat = c.isFloat;
-    spec.extensible = c.extensible;
-    spec.channels = c.channels;
-    spec.seconds = 0.5;
-    spec.frequency = 441.0;
-    spec.amplitude = 0.5;
+    ToneParams tone;
+    tone.sampleRate = 22050;
+    tone.bits = c.bits;
+    tone.isFloat = c.isFloat;
+    tone.extensible = c.extensible;
+    tone.channels = c.channels;
+    tone.seconds = 0.5;
+    tone.frequency = 441.0;
+    tone.amplitude = 0.5;
     WaveData w;
-    ASSERT_TRUE(Wave(EncodeToneWave(spec), &w));
+    ASSERT_TRUE(Wave(EncodeToneWave(tone), &w));
     EXPECT_EQ(w.sampleRate, 22050);
     EXPECT_EQ(w.FrameCount(), 11025u);
     EXPECT_DOUBLE_EQ(w.Seconds(), 0.5);
@@ -63,10 +63,10 @@ TEST(SoundFiles, EveryWaveEncodingDecodesTheSameTone) {
 }
 
 TEST(SoundFiles, DamagedWavesAreRefusedOrCutToWholeFrames) {
-  ToneSpec spec;
-  spec.channels = 2;
-  spec.seconds = 0.01;  // 441 frames of 4 bytes
-  const std::string good = EncodeToneWave(spec);
+  ToneParams tone;
+  tone.channels = 2;
+  tone.seconds = 0.01;  // 441 frames of 4 bytes
+  const std::string good = EncodeToneWave(tone);
   const std::size_t dataAt = good.find("data") + 8;
 
   WaveData w;

@@ -59,9 +59,9 @@ class SoundTest : public HeadlessTest {
     return path;
   }
   std::string Tone(const std::string& name, double seconds) {
-    ToneSpec spec;
-    spec.seconds = seconds;
-    return Write(name, EncodeToneWave(spec));
+    ToneParams tone;
+    tone.seconds = seconds;
+    return Write(name, EncodeToneWave(tone));
   }
   std::string Piece(const std::string& name, double seconds) {
     return Write(name, EncodeMidiNote(seconds));
