@@ -22,7 +22,7 @@
 #include "engine/scene/Scene.h"
 #include "platform/d3d9/Backend.h"
 #include "support/AnimatedTestFiles.h"
-#include "support/GLEngine.h"
+#include "support/TestServices.h"
 #include "support/GLWindow.h"
 #include "support/TestImages.h"
 

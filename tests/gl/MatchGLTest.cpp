@@ -18,7 +18,7 @@
 #include "gameplay/MatchWorld.h"
 #include "platform/Random.h"
 #include "platform/d3dx9/D3DX9Sprite.h"
-#include "support/GLEngine.h"
+#include "support/TestServices.h"
 #include "support/GLWindow.h"
 
 namespace {

@@ -14,7 +14,7 @@
 #include "engine/scene/ModelNode.h"
 #include "engine/scene/RenderQueue.h"
 #include "engine/scene/Scene.h"
-#include "support/GLEngine.h"
+#include "support/TestServices.h"
 #include "support/GLWindow.h"
 #include "support/TestImages.h"
 

@@ -18,6 +18,7 @@
 #include "engine/materials/ModelManager.h"
 #include "engine/materials/RenderStateSet.h"
 #include "engine/resources/ResourceManagers.h"
+#include "support/TestServices.h"
 #include "support/HeadlessDevice.h"
 
 using namespace platform::d3dx9;
@@ -76,29 +77,13 @@ class StaticContentTest : public HeadlessDeviceTest {
  protected:
   void SetUp() override {
     HeadlessDeviceTest::SetUp();
-    saved = {textureFolder, materialFolder, renderStateFolder, modelFolder};
-    textureFolder = materialFolder = renderStateFolder = modelFolder = content3d::DataDir();
-    g_textureManager = new TextureManager;
-    g_renderStateManager = new RenderStateManager;
-    g_materialManager = new MaterialManager;
-    g_modelManager = new ModelManager;
+    services.Start(content3d::DataDir());
   }
   void TearDown() override {
-    delete g_modelManager;
-    delete g_materialManager;
-    delete g_renderStateManager;
-    delete g_textureManager;
-    g_modelManager = nullptr;
-    g_materialManager = nullptr;
-    g_renderStateManager = nullptr;
-    g_textureManager = nullptr;
-    textureFolder = saved[0];
-    materialFolder = saved[1];
-    renderStateFolder = saved[2];
-    modelFolder = saved[3];
+    services.Stop();
     HeadlessDeviceTest::TearDown();
   }
-  std::vector<std::string> saved;
+  ResourceServices services;
 };
 
 TEST_F(StaticContentTest, EveryModelLoadsWithOutwardFacesAndItsCompanionFiles) {
@@ -121,7 +106,9 @@ TEST_F(StaticContentTest, EveryModelLoadsWithOutwardFacesAndItsCompanionFiles) {
       EXPECT_EQ(s.IsOpaque(), !ice) << s.name;
       for (const Texture* t : s.textures.textures) {
         ASSERT_NE(t, nullptr);
-        if (t->name != "__DEFAULT__") EXPECT_NE(t->texture, nullptr) << t->name;
+        if (t->name != "__DEFAULT__") {
+          EXPECT_NE(t->texture, nullptr) << t->name;
+        }
       }
     }
   }
@@ -174,7 +161,9 @@ TEST_F(StaticContentTest, SizesFitThePickUpRadiiBasesAndTheCamerasView) {
     auto x = content3d::ParseX("MuñecoArmParte" + std::to_string(i) + ".X");
     ASSERT_TRUE(x);
     const float top = Measure(content3d::Meshes(*x).at(0)).maxZ;
-    if (i < 4) EXPECT_GT(top, previous) << i;  // the scarf, nose and broom add no height
+    if (i < 4) {
+      EXPECT_GT(top, previous) << i;  // the scarf, nose and broom add no height
+    }
     previous = std::max(previous, top);
   }
   // Terrains reach past the four corners of what the match camera sees.

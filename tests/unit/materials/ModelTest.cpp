@@ -18,6 +18,7 @@
 #include "engine/scene/RenderQueue.h"
 #include "engine/scene/Scene.h"
 #include "platform/d3d9/D3D9Headless.h"
+#include "support/TestServices.h"
 #include "support/HeadlessDevice.h"
 #include "support/TestImages.h"
 
@@ -57,26 +58,10 @@ class ModelTest : public HeadlessDeviceTest {
     HeadlessDeviceTest::SetUp();
     ASSERT_FALSE(dir.Path().empty());
     folder = dir.Path() + "/";
-    saved = {textureFolder, materialFolder, renderStateFolder, modelFolder};
-    textureFolder = materialFolder = renderStateFolder = modelFolder = folder;
-    g_textureManager = new TextureManager;
-    g_renderStateManager = new RenderStateManager;
-    g_materialManager = new MaterialManager;
-    g_modelManager = new ModelManager;
+    services.Start(folder);
   }
   void TearDown() override {
-    delete g_modelManager;
-    delete g_materialManager;
-    delete g_renderStateManager;
-    delete g_textureManager;
-    g_modelManager = nullptr;
-    g_materialManager = nullptr;
-    g_renderStateManager = nullptr;
-    g_textureManager = nullptr;
-    textureFolder = saved[0];
-    materialFolder = saved[1];
-    renderStateFolder = saved[2];
-    modelFolder = saved[3];
+    services.Stop();
     HeadlessDeviceTest::TearDown();
   }
   void Write(const std::string& name, const std::string& bytes) {
@@ -93,7 +78,7 @@ class ModelTest : public HeadlessDeviceTest {
 
   TempDir dir;
   std::string folder;
-  std::vector<std::string> saved;
+  ResourceServices services;
 };
 
 TEST_F(ModelTest, TwoMaterialModelWithReflection) {

@@ -24,6 +24,7 @@
 #include "engine/scene/RenderQueue.h"
 #include "engine/scene/Scene.h"
 #include "platform/d3d9/D3D9Headless.h"
+#include "support/TestServices.h"
 #include "support/AnimatedTestFiles.h"
 #include "support/HeadlessDevice.h"
 #include "support/TestImages.h"
@@ -104,12 +105,7 @@ class AnimatedMeshTest : public HeadlessDeviceTest {
   void SetUp() override {
     HeadlessDeviceTest::SetUp();
     folder = dir.Path() + "/";
-    saved = {textureFolder, materialFolder, renderStateFolder, meshFolder};
-    textureFolder = materialFolder = renderStateFolder = meshFolder = folder;
-    g_textureManager = new TextureManager;
-    g_renderStateManager = new RenderStateManager;
-    g_materialManager = new MaterialManager;
-    g_meshManager = new MeshManager;
+    services.Start(folder);
     g_scene = &scene;
     g_renderQueue = &queue;
     camera.position = D3DXVECTOR3(0, -500, 200);
@@ -120,22 +116,10 @@ class AnimatedMeshTest : public HeadlessDeviceTest {
   }
   void TearDown() override {
     nodes.clear();
-    delete g_meshManager;
-    delete g_materialManager;
-    delete g_renderStateManager;
-    delete g_textureManager;
-    g_meshManager = nullptr;
-    g_materialManager = nullptr;
-    g_renderStateManager = nullptr;
-    g_textureManager = nullptr;
-    FreeBoneScratch();
+    services.Stop();
     g_renderQueue = nullptr;
     g_scene = nullptr;
     g_frameTime = 0.0f;
-    textureFolder = saved[0];
-    materialFolder = saved[1];
-    renderStateFolder = saved[2];
-    meshFolder = saved[3];
     HeadlessDeviceTest::TearDown();
   }
   AnimatedMesh* LoadArm(const std::string& name, const ArmOptions& options = {}) {
@@ -164,7 +148,7 @@ class AnimatedMeshTest : public HeadlessDeviceTest {
 
   TempDir dir;
   std::string folder;
-  std::vector<std::string> saved;
+  ResourceServices services;
   Scene scene;
   Camera camera;
   RenderQueue queue;
