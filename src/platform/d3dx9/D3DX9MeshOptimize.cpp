@@ -34,47 +34,57 @@ float SortableX(float x) {
   return std::isnan(x) ? INFINITY : x;
 }
 
-struct EdgeRecord {
-  DWORD a, b;  // point reps, a ≤ b
-  DWORD face;
-  DWORD edge;
+// One undirected edge (point reps a < b) and the two lowest distinct faces that use it.
+struct EdgeSlot {
+  DWORD a = 0xFFFFFFFFu;  // 0xFFFFFFFF: empty slot (a < b, so no edge has it)
+  DWORD b = 0;
+  DWORD first = D3DX_NO_NEIGHBOUR;
+  DWORD second = D3DX_NO_NEIGHBOUR;
 };
 
+// Each face's neighbour across an edge is the lowest-numbered other face using the
+// same pair of point reps (the only other one on a manifold edge). The edges go into
+// an open-addressed hash table in face order, so each slot learns its two lowest
+// distinct faces in one pass; a second pass reads every edge's neighbour from its slot.
 void AdjacencyFromReps(const std::vector<DWORD>& indices, const std::vector<DWORD>& reps,
                        DWORD* adjacency) {
   const std::size_t faces = indices.size() / 3;
-  std::vector<EdgeRecord> edges;
-  edges.reserve(indices.size());
+  std::size_t capacity = 16;
+  while (capacity < indices.size() * 2) capacity <<= 1;
+  const std::size_t mask = capacity - 1;
+  std::vector<EdgeSlot> table(capacity);
+  std::vector<DWORD> slotOf(indices.size(), 0xFFFFFFFFu);
   for (std::size_t f = 0; f < faces; ++f) {
     for (DWORD e = 0; e < 3; ++e) {
-      adjacency[f * 3 + e] = D3DX_NO_NEIGHBOUR;
       DWORD a = reps[indices[f * 3 + e]];
       DWORD b = reps[indices[f * 3 + (e + 1) % 3]];
       if (a == b) continue;  // a collapsed edge joins nothing
       if (a > b) std::swap(a, b);
-      edges.push_back({a, b, static_cast<DWORD>(f), e});
+      std::uint64_t h = ((std::uint64_t{a} << 32) | b) * 0x9E3779B97F4A7C15ull;
+      std::size_t i = static_cast<std::size_t>(h >> 32) & mask;
+      while (table[i].a != 0xFFFFFFFFu && (table[i].a != a || table[i].b != b)) i = (i + 1) & mask;
+      EdgeSlot& slot = table[i];
+      const auto face = static_cast<DWORD>(f);
+      if (slot.a == 0xFFFFFFFFu) {
+        slot.a = a;
+        slot.b = b;
+        slot.first = face;
+      } else if (slot.second == D3DX_NO_NEIGHBOUR && slot.first != face) {
+        slot.second = face;
+      }
+      slotOf[f * 3 + e] = static_cast<DWORD>(i);
     }
   }
-  std::sort(edges.begin(), edges.end(), [](const EdgeRecord& x, const EdgeRecord& y) {
-    if (x.a != y.a) return x.a < y.a;
-    if (x.b != y.b) return x.b < y.b;
-    if (x.face != y.face) return x.face < y.face;
-    return x.edge < y.edge;
-  });
-  // Within a group of faces sharing one edge, each face's neighbour is the first
-  // other face of the group (the only other one on a manifold edge).
-  for (std::size_t i = 0; i < edges.size();) {
-    std::size_t end = i + 1;
-    while (end < edges.size() && edges[end].a == edges[i].a && edges[end].b == edges[i].b) ++end;
-    for (std::size_t k = i; k < end; ++k) {
-      for (std::size_t m = i; m < end; ++m) {
-        if (edges[m].face != edges[k].face) {
-          adjacency[edges[k].face * 3 + edges[k].edge] = edges[m].face;
-          break;
-        }
+  for (std::size_t f = 0; f < faces; ++f) {
+    for (DWORD e = 0; e < 3; ++e) {
+      const DWORD i = slotOf[f * 3 + e];
+      if (i == 0xFFFFFFFFu) {
+        adjacency[f * 3 + e] = D3DX_NO_NEIGHBOUR;
+        continue;
       }
+      const EdgeSlot& slot = table[i];
+      adjacency[f * 3 + e] = slot.first != f ? slot.first : slot.second;
     }
-    i = end;
   }
 }
 
