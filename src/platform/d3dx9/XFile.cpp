@@ -145,6 +145,7 @@ class XFileParser {
             v.bits = t.integer;
           }
           object->values.push_back(v);
+          tokens_.TakeRestOfList(&object->values);
           break;
         }
         case XTok::Float: {
@@ -152,6 +153,7 @@ class XFileParser {
           v.kind = XValue::Float;
           std::memcpy(&v.bits, &t.number, sizeof v.bits);
           object->values.push_back(v);
+          tokens_.TakeRestOfList(&object->values);
           break;
         }
         case XTok::String: {

@@ -8,7 +8,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
+#include <vector>
 
+#include "platform/d3dx9/XFile.h"
 #include "platform/win32/Win32Types.h"
 
 namespace platform::d3dx9 {
@@ -59,6 +61,10 @@ class XTokenizer {
   // The next token; XTok::Error with message() set on malformed input. Once End or
   // Error is returned, every later call returns the same.
   virtual XToken Next() = 0;
+  // Right after a number token: appends the rest of the binary list it came from (all
+  // of the list's remaining values, in order) to *out in one go, as the parser would
+  // have one token at a time. Text has no such lists and appends nothing.
+  virtual void TakeRestOfList(std::vector<XValue>*) {}
   const char* message() const { return message_; }
   std::size_t errorOffset() const { return errorOffset_; }
 
@@ -97,6 +103,7 @@ class XBinaryTokenizer final : public XTokenizer {
         pos_(start),
         floatBytes_(floatBits == 64 ? 8 : 4) {}
   XToken Next() override;
+  void TakeRestOfList(std::vector<XValue>* out) override;
 
  private:
   bool Have(std::size_t n) const { return size_ - pos_ >= n; }
