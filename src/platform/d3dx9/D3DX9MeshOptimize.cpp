@@ -50,7 +50,7 @@ void AdjacencyFromReps(const std::vector<DWORD>& indices, const std::vector<DWOR
                        DWORD* adjacency) {
   const std::size_t faces = indices.size() / 3;
   std::size_t capacity = 16;
-  while (capacity < indices.size() * 2) capacity <<= 1;
+  while (capacity < indices.size()) capacity <<= 1;  // most edges are met twice
   const std::size_t mask = capacity - 1;
   std::vector<EdgeSlot> table(capacity);
   std::vector<DWORD> slotOf(indices.size(), 0xFFFFFFFFu);
