@@ -137,6 +137,38 @@ bool ParseNumber(std::string_view word, XToken* token) {
 
 }  // namespace
 
+void XTextTokenizer::TakeRestOfList(std::vector<XValue>* out) {
+  if (failed_) return;
+  for (;;) {
+    while (pos_ < size_ && IsSpace(data_[pos_])) ++pos_;
+    if (pos_ >= size_) return;
+    const char c = data_[pos_];
+    if (c == ';' || c == ',') {
+      ++pos_;
+      continue;
+    }
+    if (c == '#' || (c == '/' && pos_ + 1 < size_ && data_[pos_ + 1] == '/')) {
+      while (pos_ < size_ && data_[pos_] != '\n') ++pos_;
+      continue;
+    }
+    if (!((c >= '0' && c <= '9') || c == '-' || c == '+' || c == '.')) return;
+    std::size_t end = pos_;
+    while (end < size_ && !EndsWord(data_[end])) ++end;
+    XToken t;
+    if (!ParseNumber(std::string_view(data_ + pos_, end - pos_), &t)) return;  // Next() decides
+    pos_ = end;
+    XValue v;
+    if (t.kind == XTok::Integer) {
+      v.kind = t.negative ? XValue::NegInt : XValue::UInt;
+      v.bits = t.negative ? 0u - t.integer : t.integer;
+    } else {
+      v.kind = XValue::Float;
+      std::memcpy(&v.bits, &t.number, sizeof v.bits);
+    }
+    out->push_back(v);
+  }
+}
+
 XToken XTextTokenizer::Next() {
   if (failed_) return Fail(message_, errorOffset_);
   for (;;) {

@@ -61,9 +61,10 @@ class XTokenizer {
   // The next token; XTok::Error with message() set on malformed input. Once End or
   // Error is returned, every later call returns the same.
   virtual XToken Next() = 0;
-  // Right after a number token: appends the rest of the binary list it came from (all
-  // of the list's remaining values, in order) to *out in one go, as the parser would
-  // have one token at a time. Text has no such lists and appends nothing.
+  // Right after a number token: appends the numbers that follow it in the same list (a
+  // binary list's remaining values; in text, numbers and separators up to the next
+  // other token) to *out in one go, exactly as the parser would have taken them one
+  // token at a time.
   virtual void TakeRestOfList(std::vector<XValue>*) {}
   const char* message() const { return message_; }
   std::size_t errorOffset() const { return errorOffset_; }
@@ -88,6 +89,9 @@ class XTextTokenizer final : public XTokenizer {
   XTextTokenizer(const char* data, std::size_t size, std::size_t start)
       : data_(data), size_(size), pos_(start) {}
   XToken Next() override;
+  // Text lists are numbers between separators: this takes them, with the separators,
+  // up to the first token that is anything else, which Next() then returns.
+  void TakeRestOfList(std::vector<XValue>* out) override;
 
  private:
   const char* data_;
