@@ -20,6 +20,7 @@
 #include "engine/scene/MeshManager.h"
 #include "engine/scene/RenderQueue.h"
 #include "engine/scene/Scene.h"
+#include "platform/d3d9/Backend.h"
 #include "support/AnimatedTestFiles.h"
 #include "support/GLWindow.h"
 #include "support/TestImages.h"
@@ -182,8 +183,22 @@ TEST_F(AnimatedGLTest, FigureRunsUprightFacingPlusXAndMarkerTurns) {
   EXPECT_FALSE(IsBackground(PixelAt(alongArrow(36)))) << std::hex << PixelAt(alongArrow(36));
   EXPECT_TRUE(IsBackground(PixelAt(alongArrow(108)))) << std::hex << PixelAt(alongArrow(108));
 
+  // The skinned copy goes up into the same buffer object every frame, and only the
+  // bytes the skinning locked.
+  auto* strip = static_cast<MeshContainer*>(
+      D3DXFrameFind(figure->mesh->frameRoot, "Malla")->pMeshContainer);
+  IDirect3DVertexBuffer9* buffer = nullptr;
+  ASSERT_EQ(strip->MeshData.pMesh->GetVertexBuffer(&buffer), D3D_OK);
+  auto* drawn = static_cast<platform::d3d9::VertexBuffer9*>(buffer);
+  const std::uint32_t handle = drawn->gpuHandle;
+  EXPECT_NE(handle, 0u);
+
   // Second moment: 0.6 s in, the legs swung the other way and the arrow turned.
   Frames(4, 0.1f);
+  EXPECT_EQ(drawn->gpuHandle, handle);
+  EXPECT_FALSE(drawn->gpuDirty);
+  EXPECT_EQ(drawn->dirtyBegin, drawn->dirtyEnd);
+  buffer->Release();
   gl_.SaveArtifact("anim/figure_marker_t0_6");
   EXPECT_GT(DifferingPixels(first), 200);
   // The torso and head have not moved; the arrow now points along 108 degrees.
@@ -221,6 +236,28 @@ TEST_F(AnimatedGLTest, GeneratedFiguresAndMarkersThroughTheMatchCamera) {
   Frames(6, 0.05f);
   gl_.SaveArtifact("anim/generated_correr");
   EXPECT_GT(DifferingPixels(rest), 500);
+
+  // Close up from the side (+X to the right): two players' four figures, at rest and
+  // a quarter of a second into the run, to judge limbs, feet and skinning.
+  for (auto& n : nodes) g_scene->RemoveNode(n.get());
+  nodes.clear();
+  camera.SetPosition({0, -1100, 260});
+  camera.target.SetPosition({0, 0, 110});
+  std::vector<AnimatedMeshNode*> close;
+  for (int i = 0; i < 2; ++i)
+    for (int f = 0; f < 4; ++f)
+      close.push_back(Place("Jugador" + std::to_string(i) + "_Figura" + std::to_string(f) + ".X",
+                            {-450.0f + 300.0f * f, 150.0f * i, 0}, 1.7f, "reposo"));
+  Frames(1, 0.05f);
+  gl_.SaveArtifact("anim/closeup_reposo");
+  for (AnimatedMeshNode* n : close) n->SetAnimation("correr", true);
+  Frames(5, 0.05f);
+  gl_.SaveArtifact("anim/closeup_correr");
+  // Nearer still on player 0's first two figures, mid-stride.
+  camera.SetPosition({-300, -420, 170});
+  camera.target.SetPosition({-300, 0, 90});
+  Frames(2, 0.05f);
+  gl_.SaveArtifact("anim/closeup_stride");
 }
 
 }  // namespace

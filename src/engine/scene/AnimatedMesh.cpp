@@ -9,13 +9,6 @@
 #include "engine/resources/ResourceManagers.h"
 
 std::string currentMeshPath;
-
-namespace {
-// The number the next material of the mesh being loaded gets in its generated name.
-// Counting through the whole file, rather than within each container, keeps two
-// containers from writing their colours into one shared record.
-DWORD nextMaterialNumber = 0;
-}  // namespace
 D3DXMATRIX* boneScratchMatrices = nullptr;
 std::uint32_t boneScratchCapacity = 0;
 
@@ -26,6 +19,11 @@ void FreeBoneScratch() {
 }
 
 namespace {
+
+// The number the next material of the mesh being loaded gets in its generated name.
+// Counting through the whole file, rather than within each container, keeps two
+// containers from writing their colours into one shared record.
+DWORD nextMaterialNumber = 0;
 
 IDirect3DDevice9* Device() {
   return g_graphicsDevice ? g_graphicsDevice->GetDevice() : nullptr;
@@ -50,8 +48,6 @@ void Release(T*& p) {
 bool SetUpSkinning(MeshContainer* c) {
   IDirect3DDevice9* device = nullptr;
   if (FAILED(c->originalMesh->GetDevice(&device))) return false;
-  D3DCAPS9 caps;
-  device->GetDeviceCaps(&caps);
   Release(c->MeshData.pMesh);
   const HRESULT hr = c->originalMesh->CloneMeshFVF(D3DXMESH_MANAGED, c->originalMesh->GetFVF(),
                                                    device, &c->MeshData.pMesh);

@@ -373,6 +373,18 @@ TEST_F(HierarchyTest, SkinBlendsByWeightAndLeavesUnweightedVerticesAlone) {
   EXPECT_NEAR(dst[0][5], 0.25f / len, 1e-5f);
   EXPECT_NEAR(dst[1][0], 4.0f, 1e-5f);
   EXPECT_EQ(std::memcmp(dst[2], src[2], sizeof src[2]), 0);
+
+  // Scaled bones still give unit normals, whether or not the source normal was quite
+  // unit, and whether the scale is uniform or not.
+  D3DXMATRIX scale;
+  const float offUnit[3][6] = {{1, 0, 0, 0, 0.6f, 0.8f}, {0, 1, 0, 0, 0, 1.0004f}, {5, 5, 5, 1, 0, 0}};
+  for (const D3DXVECTOR3& s : {D3DXVECTOR3(3, 3, 3), D3DXVECTOR3(1, 2, 4)}) {
+    bones[0] = *D3DXMatrixScaling(&scale, s.x, s.y, s.z);
+    ASSERT_EQ(skin->UpdateSkinnedMesh(bones, nullptr, offUnit, dst), D3D_OK);
+    for (int v = 0; v < 2; ++v)
+      EXPECT_NEAR(dst[v][3] * dst[v][3] + dst[v][4] * dst[v][4] + dst[v][5] * dst[v][5], 1.0f, 2e-6f) << v;
+    EXPECT_NEAR(dst[1][5], 1.0f, 1e-6f);
+  }
   skin->Release();
 }
 
@@ -454,6 +466,41 @@ TEST_F(HierarchyTest, BrokenFilesAndFailingAllocatorsFailCleanly) {
     EXPECT_EQ(allocator.live, 0);
     allocator.failFrameAt = allocator.failMeshAt = -1;
   }
+}
+
+}  // namespace
+
+#include "platform/d3d9/Backend.h"
+
+namespace {
+
+// What a skinned draw rewrites is all that goes up again: the buffer keeps the span of
+// bytes locked for writing since its last upload.
+TEST_F(HierarchyTest, BufferKeepsTheSpanWrittenSinceItsLastUpload) {
+  IDirect3DVertexBuffer9* buffer = nullptr;
+  ASSERT_EQ(Device()->CreateVertexBuffer(256, 0, D3DFVF_XYZ, D3DPOOL_MANAGED, &buffer, nullptr), D3D_OK);
+  auto* b = static_cast<platform::d3d9::VertexBuffer9*>(buffer);
+  EXPECT_EQ(b->dirtyBegin, 0u);
+  EXPECT_EQ(b->dirtyEnd, 256u);  // never uploaded: all of it
+  b->dirtyBegin = b->dirtyEnd = 0;  // as after an upload
+  struct Lock {
+    UINT offset, size;
+    DWORD flags;
+    UINT begin, end;
+  } locks[] = {
+      {64, 32, D3DLOCK_READONLY, 0, 0},  // reading changes nothing
+      {64, 32, 0, 64, 96},
+      {16, 8, 0, 16, 96},
+      {200, 0, 0, 16, 256},  // size 0: to the end
+  };
+  for (const Lock& l : locks) {
+    void* data = nullptr;
+    ASSERT_EQ(buffer->Lock(l.offset, l.size, &data, l.flags), D3D_OK);
+    buffer->Unlock();
+    EXPECT_EQ(b->dirtyBegin, l.begin) << l.offset;
+    EXPECT_EQ(b->dirtyEnd, l.end) << l.offset;
+  }
+  buffer->Release();
 }
 
 }  // namespace
