@@ -34,57 +34,78 @@ float SortableX(float x) {
   return std::isnan(x) ? INFINITY : x;
 }
 
-// One undirected edge (point reps a < b) and the two lowest distinct faces that use it.
-struct EdgeSlot {
-  DWORD a = 0xFFFFFFFFu;  // 0xFFFFFFFF: empty slot (a < b, so no edge has it)
-  DWORD b = 0;
-  DWORD first = D3DX_NO_NEIGHBOUR;
-  DWORD second = D3DX_NO_NEIGHBOUR;
+// One face edge in the bucket of its lower point rep.
+struct EdgeEntry {
+  DWORD b;     // the higher point rep
+  DWORD face;
+  DWORD slot;  // face × 3 + edge: where its neighbour goes
 };
 
 // Each face's neighbour across an edge is the lowest-numbered other face using the
-// same pair of point reps (the only other one on a manifold edge). The edges go into
-// an open-addressed hash table in face order, so each slot learns its two lowest
-// distinct faces in one pass; a second pass reads every edge's neighbour from its slot.
+// same pair of point reps (the only other one on a manifold edge). Edges are bucketed
+// by their lower rep with a counting sort (two linear passes, buckets filled in face
+// order); each bucket is then ordered by the higher rep, stably, so faces sharing an
+// edge sit together in face order. Linear in the edges, apart from sorting within a
+// bucket, so a fan around one point costs n log n rather than n².
 void AdjacencyFromReps(const std::vector<DWORD>& indices, const std::vector<DWORD>& reps,
                        DWORD* adjacency) {
   const std::size_t faces = indices.size() / 3;
-  std::size_t capacity = 16;
-  while (capacity < indices.size()) capacity <<= 1;  // most edges are met twice
-  const std::size_t mask = capacity - 1;
-  std::vector<EdgeSlot> table(capacity);
-  std::vector<DWORD> slotOf(indices.size(), 0xFFFFFFFFu);
+  std::vector<DWORD> start(reps.size() + 1, 0);
+  auto edgeOf = [&](std::size_t f, DWORD e, DWORD* a, DWORD* b) {
+    *a = reps[indices[f * 3 + e]];
+    *b = reps[indices[f * 3 + (e + 1) % 3]];
+    if (*a > *b) std::swap(*a, *b);
+    return *a != *b;  // a collapsed edge joins nothing
+  };
+  std::size_t edges = 0;
   for (std::size_t f = 0; f < faces; ++f) {
     for (DWORD e = 0; e < 3; ++e) {
-      DWORD a = reps[indices[f * 3 + e]];
-      DWORD b = reps[indices[f * 3 + (e + 1) % 3]];
-      if (a == b) continue;  // a collapsed edge joins nothing
-      if (a > b) std::swap(a, b);
-      std::uint64_t h = ((std::uint64_t{a} << 32) | b) * 0x9E3779B97F4A7C15ull;
-      std::size_t i = static_cast<std::size_t>(h >> 32) & mask;
-      while (table[i].a != 0xFFFFFFFFu && (table[i].a != a || table[i].b != b)) i = (i + 1) & mask;
-      EdgeSlot& slot = table[i];
-      const auto face = static_cast<DWORD>(f);
-      if (slot.a == 0xFFFFFFFFu) {
-        slot.a = a;
-        slot.b = b;
-        slot.first = face;
-      } else if (slot.second == D3DX_NO_NEIGHBOUR && slot.first != face) {
-        slot.second = face;
-      }
-      slotOf[f * 3 + e] = static_cast<DWORD>(i);
+      adjacency[f * 3 + e] = D3DX_NO_NEIGHBOUR;
+      DWORD a, b;
+      if (!edgeOf(f, e, &a, &b)) continue;
+      ++start[a + 1];
+      ++edges;
     }
   }
+  for (std::size_t v = 1; v < start.size(); ++v) start[v] += start[v - 1];
+  std::vector<EdgeEntry> entries(edges);
   for (std::size_t f = 0; f < faces; ++f) {
     for (DWORD e = 0; e < 3; ++e) {
-      const DWORD i = slotOf[f * 3 + e];
-      if (i == 0xFFFFFFFFu) {
-        adjacency[f * 3 + e] = D3DX_NO_NEIGHBOUR;
-        continue;
-      }
-      const EdgeSlot& slot = table[i];
-      adjacency[f * 3 + e] = slot.first != f ? slot.first : slot.second;
+      DWORD a, b;
+      if (!edgeOf(f, e, &a, &b)) continue;
+      entries[start[a]++] = {b, static_cast<DWORD>(f), static_cast<DWORD>(f * 3 + e)};
     }
+  }
+  // start[a] now holds the end of bucket a, which is where bucket a + 1 begins.
+  const auto byB = [](const EdgeEntry& x, const EdgeEntry& y) { return x.b < y.b; };
+  std::size_t begin = 0;
+  for (std::size_t v = 0; v + 1 < start.size(); ++v) {
+    const std::size_t end = start[v];
+    if (end - begin > 1) {
+      if (end - begin <= 16) {
+        for (std::size_t i = begin + 1; i < end; ++i) {  // stable insertion sort
+          const EdgeEntry x = entries[i];
+          std::size_t j = i;
+          for (; j > begin && entries[j - 1].b > x.b; --j) entries[j] = entries[j - 1];
+          entries[j] = x;
+        }
+      } else {
+        std::stable_sort(entries.begin() + static_cast<std::ptrdiff_t>(begin),
+                         entries.begin() + static_cast<std::ptrdiff_t>(end), byB);
+      }
+    }
+    for (std::size_t i = begin; i < end;) {
+      std::size_t groupEnd = i + 1;
+      DWORD second = D3DX_NO_NEIGHBOUR;  // the first face of the group other than the first
+      for (; groupEnd < end && entries[groupEnd].b == entries[i].b; ++groupEnd)
+        if (second == D3DX_NO_NEIGHBOUR && entries[groupEnd].face != entries[i].face)
+          second = entries[groupEnd].face;
+      const DWORD first = entries[i].face;
+      for (std::size_t k = i; k < groupEnd; ++k)
+        adjacency[entries[k].slot] = entries[k].face != first ? first : second;
+      i = groupEnd;
+    }
+    begin = end;
   }
 }
 
