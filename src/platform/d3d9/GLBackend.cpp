@@ -40,6 +40,7 @@ GLBackend* AsGLBackend(RenderBackend* backend) {
 }
 
 GLBackend::~GLBackend() {
+  SDL_DelEventWatch(&GLBackend::WatchWindowEvents, this);
   if (!context_) return;
   SDL_GL_MakeCurrent(window_, context_);
   DestroyBackBuffer();
@@ -47,9 +48,17 @@ GLBackend::~GLBackend() {
   SDL_GL_DeleteContext(static_cast<SDL_GLContext>(context_));
 }
 
+int GLBackend::WatchWindowEvents(void* backend, SDL_Event* event) {
+  if (event->type == SDL_WINDOWEVENT) static_cast<GLBackend*>(backend)->windowFlagsStale_ = true;
+  return 0;
+}
+
 bool GLBackend::Create(HWND window, const D3DPRESENT_PARAMETERS& params) {
   window_ = platform::win32::SdlWindowOf(window);
   if (!window_) return false;
+  SDL_DelEventWatch(&GLBackend::WatchWindowEvents, this);
+  SDL_AddEventWatch(&GLBackend::WatchWindowEvents, this);
+  windowFlagsStale_ = true;
   if (!(SDL_GetWindowFlags(window_) & SDL_WINDOW_OPENGL)) return false;
   context_ = SDL_GL_CreateContext(window_);
   if (!context_) return false;
@@ -104,6 +113,7 @@ void GLBackend::ApplyWindowMode(const D3DPRESENT_PARAMETERS& params) {
       SDL_SetWindowSize(window_, windowedWidth_, windowedHeight_);
   }
   SDL_GL_SetSwapInterval(params.PresentationInterval == D3DPRESENT_INTERVAL_IMMEDIATE ? 0 : 1);
+  windowFlagsStale_ = true;
 }
 
 bool GLBackend::CreateBackBuffer(const D3DPRESENT_PARAMETERS& params) {
@@ -249,6 +259,8 @@ void GLBackend::ForgetShadows() {
   depthRange_.Forget();
   fogParams_.Forget();
   lightModel_.Forget();
+  ForgetArrayPointers();
+  currentNormalZero_ = currentColourWhite_ = false;
   lightsVersion_ = ~0ull;
   materialKnown_ = false;
   transformVersion_ = ~0ull;
@@ -258,7 +270,11 @@ void GLBackend::ForgetShadows() {
 bool GLBackend::IsWindowLost() {
   if (!window_) return true;
   if (params_.Windowed) return false;
-  const Uint32 flags = SDL_GetWindowFlags(window_);
+  if (windowFlagsStale_) {
+    windowFlagsStale_ = false;
+    windowFlags_ = SDL_GetWindowFlags(window_);
+  }
+  const Uint32 flags = windowFlags_;
   if (flags & SDL_WINDOW_MINIMIZED) return true;
   // Without a window manager focus arrives only some time after the window is raised;
   // until it has come once, the start-up must not count as losing the device.
@@ -370,6 +386,7 @@ void GLBackend::VertexBufferDestroyed(VertexBuffer9* buffer) {
   if (!buffer->gpuHandle || !MakeCurrent()) return;
   const GLuint name = buffer->gpuHandle;
   arrayBuffer_.Forget();
+  ForgetArrayPointers();  // arrays drawing from a deleted buffer fall back to no buffer
   fn_.DeleteBuffers(1, &name);
   if (name < bufferAllocated_.size()) bufferAllocated_[name] = 0;
   buffer->gpuHandle = 0;

@@ -11,6 +11,7 @@
 #include "platform/d3d9/gl/GLFunctions.h"
 
 struct SDL_Window;
+union SDL_Event;
 
 namespace platform::d3d9::gl {
 
@@ -32,6 +33,16 @@ class Shadow {
  private:
   T value_{};
   bool known_ = false;
+};
+
+// Where one vertex array points: the buffer bound when it was set (0: client memory),
+// the pointer or offset, the stride and the component count.
+struct ArrayPointer {
+  GLuint buffer = 0;
+  const void* pointer = nullptr;
+  GLsizei stride = 0;
+  GLint size = 0;
+  bool operator==(const ArrayPointer&) const = default;
 };
 
 // The GL texture-environment combiner setup of one unit.
@@ -103,8 +114,9 @@ class GLBackend final : public RenderBackend {
   void ApplyFog(const DeviceState& state, bool pretransformed);
   void ApplyStages(const DeviceState& state, const FvfLayout& layout);
   void ApplyStage(int unit, const DeviceState& state, const FvfLayout& layout);
-  void SetVertexArrays(const DeviceState& state, const FvfLayout& layout, const BYTE* base,
-                       UINT stride);
+  void SetVertexArrays(const DeviceState& state, const FvfLayout& layout, GLuint vbo,
+                       const BYTE* base, UINT stride);
+  void ForgetArrayPointers();
   // Binds the stage's texture (or white when it has none usable); false for white.
   bool BindTextureObject(int unit, Texture9* texture, const DeviceState& state);
   GLuint PrepareTexture(Texture9* texture);
@@ -126,6 +138,11 @@ class GLBackend final : public RenderBackend {
   GLuint framebuffer_ = 0, colourBuffer_ = 0, depthBuffer_ = 0;
   UINT width_ = 0, height_ = 0;
   bool hadFocus_ = false;
+  // The window's flags as last read; SDL changes them only while it queues a window
+  // event, which marks them stale, so draws need not ask SDL each time.
+  std::uint32_t windowFlags_ = 0;
+  bool windowFlagsStale_ = true;
+  static int WatchWindowEvents(void* backend, SDL_Event* event);
   int windowedWidth_ = 0, windowedHeight_ = 0;  // the window's size before full screen
   GLuint whiteTexture_ = 0;
 
@@ -163,6 +180,12 @@ class GLBackend final : public RenderBackend {
   Shadow<std::array<DWORD, 6>> fogParams_;
   Shadow<std::array<DWORD, 2>> lightModel_;
   Shadow<bool> specularOn_;
+  Shadow<ArrayPointer> vertexPointer_, normalPointer_, colorPointer_, secondaryPointer_;
+  std::array<Shadow<ArrayPointer>, kGLStages> texCoordPointer_;
+  // GL's current normal is (0, 0, 0) / current colour is white; a draw with the
+  // matching array enabled leaves the current value undefined, so these are forgotten.
+  bool currentNormalZero_ = false;
+  bool currentColourWhite_ = false;
   // Whether GL's eye space is camera space with z flipped (for a camera looking along +z).
   bool eyeFlip_ = true;
   bool lightsFlip_ = true;
@@ -174,6 +197,8 @@ class GLBackend final : public RenderBackend {
   std::uint64_t transformVersion_ = ~0ull;
   int transformMode_ = -1;  // 0: world/view/projection, 1: pre-transformed
   std::array<DWORD, 4> transformViewport_{};
+  D3DMATRIX projection_{};                  // in GL's projection matrix (mode 0)
+  std::array<D3DMATRIX, 2> modelView_{};  // view and world in GL's modelview (mode 0)
 };
 
 GLBackend* AsGLBackend(RenderBackend* backend);
