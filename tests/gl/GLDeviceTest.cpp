@@ -447,6 +447,27 @@ TEST_F(GLDeviceTest, BuffersAreUploadedAgainAfterUnlockAndBadIndicesAreDropped) 
   ASSERT_TRUE(gl_.ReadBack());
   EXPECT_EQ(gl_.At(550, 100), 0xFFFFFFFFu);
 
+  // A buffer found safe as a whole is checked again once it is written: an index
+  // rewritten out of range drops the draw that was fine before.
+  auto writeIndex = [&](UINT at, WORD value) {
+    void* q = nullptr;
+    ASSERT_EQ(ib->Lock(at * sizeof(WORD), sizeof(WORD), &q, 0), D3D_OK);
+    std::memcpy(q, &value, sizeof value);
+    ib->Unlock();
+  };
+  writeIndex(11, 3);  // every index now inside the eight vertices
+  d->SetStreamSource(0, vb, 0, sizeof(ScreenVertex));  // the user-memory draws unset both
+  d->SetIndices(ib);
+  d->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
+  d->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 4, 0, 4, 6, 2);
+  ASSERT_TRUE(gl_.ReadBack());
+  EXPECT_EQ(gl_.At(300, 100), 0xFF0000FFu);
+  writeIndex(11, 200);
+  d->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
+  d->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 4, 0, 4, 6, 2);
+  ASSERT_TRUE(gl_.ReadBack());
+  EXPECT_EQ(gl_.At(300, 100), 0xFF000000u);
+
   d->SetStreamSource(0, nullptr, 0, 0);
   d->SetIndices(nullptr);
   ib->Release();
