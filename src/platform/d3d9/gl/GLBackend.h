@@ -1,6 +1,7 @@
-// The OpenGL 2.1 (compatibility, fixed-function) drawing backend: an off-screen back buffer
-// drawn letterboxed into the window on Present, and every draw translated from the device
-// state into GL state through a shadow that only touches GL when a value changes.
+// The OpenGL 2.1 (compatibility, fixed-function) drawing backend: the back buffer is the
+// window's own when the window has exactly its size, otherwise an off-screen target drawn
+// letterboxed into the window on Present; every draw is translated from the device state
+// into GL state through a shadow that only touches GL when a value changes.
 #pragma once
 
 #include <array>
@@ -84,6 +85,8 @@ class GLBackend final : public RenderBackend {
 
   // The back buffer as ARGB words, top row first.
   bool ReadBack(std::vector<std::uint32_t>* argb, UINT* width, UINT* height);
+  // Whether the back buffer is the window's own (no off-screen target, no copy).
+  bool DrawsIntoWindow() const { return width_ != 0 && framebuffer_ == 0; }
 
  private:
   struct FvfLayout {
@@ -101,6 +104,15 @@ class GLBackend final : public RenderBackend {
   bool MakeCurrent();
   bool CreateBackBuffer(const D3DPRESENT_PARAMETERS& params);
   void DestroyBackBuffer();
+  // Off-screen target of the back buffer's size, or none when drawing into the window.
+  bool CreateTarget();
+  void DestroyTarget();
+  // Whether the window itself can serve as the back buffer: same size, same alpha.
+  bool WindowFitsBackBuffer();
+  // Moves to or from drawing into the window when the window's size no longer suits
+  // the target in use; the back buffer's contents start afresh (black) after a move.
+  bool FollowWindowSize();
+  void ClearNewBackBuffer();
   void ApplyWindowMode(const D3DPRESENT_PARAMETERS& params);
   void InitContextState();
   void ForgetShadows();
@@ -135,8 +147,14 @@ class GLBackend final : public RenderBackend {
   SDL_Window* window_ = nullptr;
   void* context_ = nullptr;
   D3DPRESENT_PARAMETERS params_{};
-  GLuint framebuffer_ = 0, colourBuffer_ = 0, depthBuffer_ = 0;
-  UINT width_ = 0, height_ = 0;
+  GLuint framebuffer_ = 0, colourBuffer_ = 0, depthBuffer_ = 0;  // 0: drawing into the window
+  UINT width_ = 0, height_ = 0;  // 0: no back buffer
+  bool alphaFormat_ = false;     // A8R8G8B8 rather than X8R8G8B8
+  bool stencilFormat_ = false;   // the depth format has stencil bits
+  // Letterbox bars are drawn for a few presents after the window's size changes (each
+  // of the window's buffers needs them once), not every frame.
+  int barsLeft_ = 0;
+  int barsWidth_ = -1, barsHeight_ = -1;
   bool hadFocus_ = false;
   // The window's flags as last read; SDL changes them only while it queues a window
   // event, which marks them stale, so draws need not ask SDL each time.
