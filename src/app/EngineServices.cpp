@@ -11,6 +11,8 @@
 #include "engine/scene/MeshManager.h"
 #include "engine/scene/RenderQueue.h"
 #include "engine/scene/Scene.h"
+#include "engine/sound/SoundManagers.h"
+#include "engine/sound/SoundSystem.h"
 
 namespace {
 
@@ -39,6 +41,10 @@ void CreateEngineServices() {
   g_keyboard = new Keyboard();
   g_mouse = new Mouse();
   g_inputSystem = new InputSystem();
+  g_soundSystem = new SoundSystem();
+  g_waveSoundManager = new WaveSoundManager();
+  g_waveSound3DManager = new WaveSound3DManager();
+  g_musicManager = new MusicManager();
 }
 
 void DestroyEngineServices() {
@@ -54,6 +60,13 @@ void DestroyEngineServices() {
   Destroy(g_materialManager);
   Destroy(g_textureManager);
   Destroy(g_graphicsDevice);
+  Destroy(g_waveSoundManager);
+  Destroy(g_waveSound3DManager);
+  // The music manager outlives the game's last frame in the original order, and nothing
+  // plays after the message loop ends, so it goes here, while the performance its
+  // pieces were downloaded to is still there to unload them from.
+  Destroy(g_musicManager);
+  Destroy(g_soundSystem);
   FreeBoneScratch();
 }
 

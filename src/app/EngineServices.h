@@ -8,7 +8,7 @@
 // Creates every engine service in start-up order.
 void CreateEngineServices();
 // Destroys the services in teardown order, skipping those that are null. The music
-// manager lives on until the process ends.
+// manager goes just before the sound system, once nothing can play any more.
 void DestroyEngineServices();
 // Creates the font manager (after the window exists); it loads its default font.
 void CreateFontManager();

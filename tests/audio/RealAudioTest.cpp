@@ -1,0 +1,266 @@
+// The real audio backend (SDL2_mixer, MIDI through FluidSynth) end to end: SDL's disk
+// driver captures the mixed output so the test can check what a player would hear, and
+// a machine without any audio device still starts and keeps time, silently.
+#include <gtest/gtest.h>
+
+#include <SDL.h>
+
+#include <chrono>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "engine/sound/Sound.h"
+#include "engine/sound/SoundSystem.h"
+#include "platform/Platform.h"
+#include "platform/dmusic/AudioSdl.h"
+#include "support/TestImages.h"
+#include "support/TestSounds.h"
+
+namespace {
+
+constexpr int kRate = 44100;
+
+HWND TestWindow() { return reinterpret_cast<HWND>(0x10); }
+
+void Sleep(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+
+std::filesystem::path ArtifactDir() {
+  const char* env = std::getenv("YULE_ARTIFACTS");
+  const std::filesystem::path root =
+      env && *env ? std::filesystem::path(env) : std::filesystem::path(YULE_BUILD_DIR) / "artifacts";
+  std::filesystem::create_directories(root / "sound");
+  return root / "sound";
+}
+
+// Amplitude of the sine of the given frequency in samples [begin, end) of a mono signal.
+double ToneAmplitude(const std::vector<float>& x, std::size_t begin, std::size_t end, double hz) {
+  double re = 0.0, im = 0.0;
+  end = std::min(end, x.size());
+  if (begin >= end) return 0.0;
+  for (std::size_t i = begin; i < end; ++i) {
+    const double phase = 2.0 * M_PI * hz * static_cast<double>(i) / kRate;
+    re += x[i] * std::cos(phase);
+    im += x[i] * std::sin(phase);
+  }
+  return 2.0 * std::hypot(re, im) / static_cast<double>(end - begin);
+}
+
+std::size_t At(double seconds) { return static_cast<std::size_t>(seconds * kRate); }
+
+class RealAudioTest : public ::testing::Test {
+ protected:
+  void SetUp() override { platform::SetBackend(platform::Backend::Real); }
+  void TearDown() override {
+    delete g_soundSystem;
+    g_soundSystem = nullptr;
+    for (const char* name : {"SDL_AUDIODRIVER", "SDL_DISKAUDIOFILE", "AUDIODEV"}) unsetenv(name);
+    platform::SetBackend(platform::Backend::Headless);
+  }
+  std::string Write(const std::string& name, const std::string& bytes) {
+    const std::string path = dir.Path() + "/" + name;
+    EXPECT_TRUE(WriteBytes(path, bytes));
+    return path;
+  }
+  std::string Tone(const std::string& name, double hz, double seconds) {
+    ToneSpec spec;
+    spec.frequency = hz;
+    spec.seconds = seconds;
+    spec.amplitude = 0.9;
+    return Write(name, EncodeToneWave(spec));
+  }
+
+  TempDir dir;
+};
+
+TEST_F(RealAudioTest, CapturedOutputHasTheSynthesisedPieceAndMixedEffectsWithoutClipping) {
+  const std::string capture = dir.Path() + "/capture.raw";
+  setenv("SDL_AUDIODRIVER", "disk", 1);
+  setenv("SDL_DISKAUDIOFILE", capture.c_str(), 1);
+
+  g_soundSystem = new SoundSystem();
+  ASSERT_TRUE(g_soundSystem->Init(TestWindow(), kRate));
+  EXPECT_FALSE(platform::dmusic::RealOutputIsSilent());
+  if (std::filesystem::exists("/usr/share/sounds/sf2/FluidR3_GM.sf2")) {
+    EXPECT_EQ(platform::dmusic::RealSoundFont(), "/usr/share/sounds/sf2/FluidR3_GM.sf2");
+  }
+
+  {
+    MusicSegment piece;
+    WaveSound low, high;
+    ASSERT_TRUE(piece.LoadFromFile(Write("a4.mid", EncodeMidiNote(3.0, 69, 73))));
+    ASSERT_TRUE(low.LoadFromFile(Tone("low.wav", 1000.0, 0.4)));
+    ASSERT_TRUE(high.LoadFromFile(Tone("high.wav", 1500.0, 0.4)));
+
+    ASSERT_TRUE(piece.Start(false));
+    Sleep(700);
+    ASSERT_TRUE(low.Start(false));
+    Sleep(100);
+    ASSERT_TRUE(high.Start(false));
+    Sleep(600);
+    EXPECT_TRUE(piece.IsPlaying());
+    ASSERT_TRUE(piece.Stop());
+    EXPECT_FALSE(piece.IsPlaying());
+    Sleep(500);
+  }
+  g_soundSystem->Shutdown();
+
+  // The device was opened as 32-bit float stereo at 44100 Hz; keep the left channel.
+  std::ifstream in(capture, std::ios::binary);
+  std::vector<char> raw((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  std::vector<float> left(raw.size() / 8);
+  for (std::size_t i = 0; i < left.size(); ++i) std::memcpy(&left[i], raw.data() + 8 * i, 4);
+  ASSERT_GT(left.size(), At(1.5));
+
+  {
+    // Kept for listening: the capture as a float WAV.
+    std::string wav = "RIFF";
+    auto put32 = [&](std::uint32_t v) { wav.append(reinterpret_cast<const char*>(&v), 4); };
+    auto put16 = [&](std::uint16_t v) { wav.append(reinterpret_cast<const char*>(&v), 2); };
+    put32(static_cast<std::uint32_t>(38 + raw.size()));
+    wav += "WAVEfmt ";
+    put32(18), put16(3), put16(2), put32(kRate), put32(kRate * 8), put16(8), put16(32), put16(0);
+    wav += "data";
+    put32(static_cast<std::uint32_t>(raw.size()));
+    wav.append(raw.data(), raw.size());
+    WriteBytes((ArtifactDir() / "capture.wav").string(), wav);
+  }
+
+  float peak = 0.0f;
+  std::size_t first = left.size(), last = 0;
+  for (std::size_t i = 0; i < left.size(); ++i) {
+    const float a = std::fabs(left[i]);
+    peak = std::max(peak, a);
+    if (a > 1e-3f) {
+      first = std::min(first, i);
+      last = i;
+    }
+  }
+  ASSERT_LT(first, left.size()) << "nothing was heard";
+  EXPECT_LT(peak, 0.99f) << "the mix reached full scale";
+
+  // The piece alone: a note at 440 Hz from the synthesiser, not silence and not noise.
+  const std::size_t music = first + At(0.15);
+  const double a440 = ToneAmplitude(left, music, music + At(0.3), 440.0);
+  EXPECT_GT(a440, 0.005);
+  for (double other : {330.0, 550.0, 1000.0, 1500.0})
+    EXPECT_GT(a440, 8.0 * ToneAmplitude(left, music, music + At(0.3), other)) << other;
+
+  // The first effect's onset, then a stretch where both effects sound together.
+  std::size_t onset = 0;
+  for (std::size_t i = first + At(0.4); i + At(0.02) < left.size(); i += At(0.005)) {
+    if (ToneAmplitude(left, i, i + At(0.02), 1000.0) > 0.05) {
+      onset = i;
+      break;
+    }
+  }
+  ASSERT_GT(onset, 0u) << "the 1000 Hz effect was not heard";
+  const std::size_t both = onset + At(0.15);
+  EXPECT_GT(ToneAmplitude(left, both, both + At(0.2), 1000.0), 0.08);
+  EXPECT_GT(ToneAmplitude(left, both, both + At(0.2), 1500.0), 0.08);
+  EXPECT_GT(ToneAmplitude(left, both, both + At(0.2), 440.0), 0.005);  // over the music
+
+  // Stopping the piece: silence follows at once, long before the piece would have ended.
+  EXPECT_LT(last, first + At(2.0));
+  EXPECT_GT(left.size() - last, At(0.3));
+}
+
+// The loudest moment the game makes: four item-appearance effects starting in the same
+// frame over the music. The mix levels leave room for it, so the limiter never acts.
+TEST_F(RealAudioTest, FourEffectsStartingTogetherOverLoudMusicNeedNoLimiting) {
+  const std::string capture = dir.Path() + "/worst.raw";
+  setenv("SDL_AUDIODRIVER", "disk", 1);
+  setenv("SDL_DISKAUDIOFILE", capture.c_str(), 1);
+  g_soundSystem = new SoundSystem();
+  ASSERT_TRUE(g_soundSystem->Init(TestWindow(), kRate));
+
+  // The game's own effect when the content has been generated, otherwise a tone at the
+  // level the game's effects are written at (peaks at -3 dBFS). The passage of music is
+  // louder than any of the game's pieces.
+  std::string effectPath = std::string(YULE_BUILD_DIR) + "/Data/AparecerItem.wav";
+  if (!std::filesystem::exists(effectPath)) {
+    ToneSpec spec;
+    spec.frequency = 440.0;
+    spec.seconds = 0.5;
+    spec.amplitude = 0.708;
+    effectPath = Write("appear.wav", EncodeToneWave(spec));
+  }
+  std::uint64_t limited = 0;
+  {
+    MusicSegment piece;
+    WaveSound appear;
+    ASSERT_TRUE(piece.LoadFromFile(Write("loud.mid", EncodeLoudMidi(4.0))));
+    ASSERT_TRUE(appear.LoadFromFile(effectPath));
+    ASSERT_TRUE(piece.Start(false));
+    Sleep(1000);
+    for (int i = 0; i < 4; ++i) ASSERT_TRUE(appear.Start(false));
+    Sleep(1200);
+    limited = platform::dmusic::RealLimitedBuffers();
+  }
+  g_soundSystem->Shutdown();
+
+  std::ifstream in(capture, std::ios::binary);
+  std::vector<char> raw((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  float peak = 0.0f;
+  for (std::size_t i = 0; i + 4 <= raw.size(); i += 4) {
+    float v;
+    std::memcpy(&v, raw.data() + i, 4);
+    peak = std::max(peak, std::fabs(v));
+  }
+  std::ofstream(ArtifactDir() / "worst_case.txt") << "peak " << peak << " limited buffers "
+                                                  << limited << "\n";
+  // One effect peaks near 0.16 in the mix: the four copies really sound together.
+  EXPECT_GT(peak, 0.5f);
+  EXPECT_LT(peak, 0.98f);
+  EXPECT_EQ(limited, 0u);
+}
+
+TEST_F(RealAudioTest, WithoutAnAudioDeviceStartUpSucceedsAndPiecesEndOnTime) {
+  struct Case {
+    const char* driver;
+    const char* device;
+  };
+  // A driver that does not exist, and a real driver with no device behind it.
+  const Case cases[] = {{"no_such_driver", nullptr}, {"alsa", "yule_no_such_device"}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.driver);
+    setenv("SDL_AUDIODRIVER", c.driver, 1);
+    if (c.device) setenv("AUDIODEV", c.device, 1);
+
+    g_soundSystem = new SoundSystem();
+    ASSERT_TRUE(g_soundSystem->Init(TestWindow(), kRate));
+    EXPECT_TRUE(platform::dmusic::RealOutputIsSilent());
+    {
+      MusicSegment piece;
+      WaveSound effect;
+      ASSERT_TRUE(piece.LoadFromFile(Write("short.mid", EncodeMidiNote(0.6))));
+      ASSERT_TRUE(effect.LoadFromFile(Tone("beep.wav", 800.0, 0.2)));
+      const auto start = std::chrono::steady_clock::now();
+      ASSERT_TRUE(piece.Start(false));
+      ASSERT_TRUE(effect.Start(false));
+      double effectEnded = -1.0, pieceEnded = -1.0;
+      while (pieceEnded < 0.0) {
+        const double t =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        if (effectEnded < 0.0 && !effect.IsPlaying()) effectEnded = t;
+        if (!piece.IsPlaying()) pieceEnded = t;
+        if (t > 5.0) break;
+        Sleep(5);
+      }
+      EXPECT_GT(effectEnded, 0.1);
+      EXPECT_LT(effectEnded, 0.6);
+      EXPECT_GT(pieceEnded, 0.5);
+      EXPECT_LT(pieceEnded, 1.3);
+    }
+    delete g_soundSystem;
+    g_soundSystem = nullptr;
+    unsetenv("AUDIODEV");
+  }
+}
+
+}  // namespace
