@@ -10,7 +10,7 @@ packages=(
   libpng-dev libjpeg-dev zlib1g-dev
   libgl-dev libgl1-mesa-dri libglx-mesa0 mesa-utils
   libx11-dev
-  xvfb xauth xdotool x11-apps x11-utils imagemagick sox
+  xvfb xauth xdotool x11-apps x11-utils imagemagick sox python3 file
   libgtest-dev libgmock-dev libbenchmark-dev
   libassimp-dev  # the .X benchmark's reference importer only; the game never links it
   clang libclang-rt-14-dev

@@ -3,6 +3,9 @@
 #include <dirent.h>
 #include <strings.h>
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
 
 #include <vector>
 
@@ -124,6 +127,25 @@ bool ReadWholeFile(const std::string& windowsPath, std::string* out, std::size_t
   if (std::ferror(f)) ok = false;
   std::fclose(f);
   if (!ok) out->clear();
+  return ok;
+}
+
+bool ReplaceFile(const std::string& windowsPath, const void* data, std::size_t size) {
+  const auto parts = SplitPath(ToHostPath(windowsPath));
+  std::string folder;
+  if (parts.back().empty() || !ResolveFolders(parts, &folder)) return false;
+  std::string name = FindEntry(folder, parts.back());
+  if (name.empty()) name = parts.back();
+  const std::string target = folder + "/" + name;
+  const std::string temporary = target + ".new";
+  std::FILE* f = std::fopen(temporary.c_str(), "wb");
+  if (!f) return false;
+  bool ok = std::fwrite(data, 1, size, f) == size;
+  ok = std::fflush(f) == 0 && ok;
+  ok = ::fsync(::fileno(f)) == 0 && ok;
+  ok = std::fclose(f) == 0 && ok;
+  if (ok) ok = std::rename(temporary.c_str(), target.c_str()) == 0;
+  if (!ok) std::remove(temporary.c_str());
   return ok;
 }
 

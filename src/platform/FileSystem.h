@@ -23,4 +23,9 @@ std::FILE* OpenFile(const std::string& windowsPath, const char* mode);
 bool ReadWholeFile(const std::string& windowsPath, std::string* out,
                    std::size_t maxBytes = 256u * 1024u * 1024u);
 
+// Replaces the file's whole content: writes a temporary file beside it and renames it
+// over the old one, so a failure (read-only folder, full disk) leaves the old file as
+// it was. False on any failure.
+bool ReplaceFile(const std::string& windowsPath, const void* data, std::size_t size);
+
 }  // namespace platform

@@ -16,3 +16,5 @@ bool WriteStaticModels(const std::string& dataDir);
 bool WriteAnimatedModels(const std::string& dataDir);
 // The terrain outline file.
 bool WriteOutline(const std::string& dataDir);
+// The launcher icon for the desktop's applications menu.
+bool WriteIcon(const std::string& dataDir);

@@ -26,6 +26,7 @@ int main(int argc, char** argv) {
       {"interface art", WriteInterfaceArt}, {"sound effects", WriteSoundEffects},
       {"music", WriteMusic},                {"static models", WriteStaticModels},
       {"animated models", WriteAnimatedModels}, {"outline", WriteOutline},
+      {"icon", WriteIcon},
   };
   bool ok = true;
   for (const Family& f : families) {

@@ -97,6 +97,24 @@ bool RenderQueue::Flush() {
   return true;
 }
 
+void RenderQueue::Discard() {
+  for (auto& [stateName, states] : opaqueBatches) {
+    for (auto& [materialName, material] : states.materialBatches) {
+      for (auto& [textureKey, textures] : material.textureBatches) {
+        textures.items.clear();
+        textures.textures = nullptr;
+      }
+      material.itemCount = 0;
+      material.material = nullptr;
+    }
+    states.itemCount = 0;
+    states.renderStates = nullptr;
+  }
+  sortedItems.clear();
+  opaqueAnimated.clear();
+  blendedAnimated.clear();
+}
+
 void RenderQueue::FlushOpaqueBatches() {
   for (auto& [stateName, states] : opaqueBatches) {
     if (states.itemCount == 0) continue;

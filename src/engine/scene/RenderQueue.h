@@ -32,6 +32,9 @@ class RenderQueue {
   // Clears the target and depth buffer, draws everything queued and empties the queue.
   // Always true.
   bool Flush();
+  // Empties the queue without drawing, for a frame whose walk ran but whose scene could
+  // not begin: the queued nodes may be destroyed before the next frame.
+  void Discard();
 
   struct TextureBatch {
     const TextureSet* textures = nullptr;  // the set of the group's first item this frame
