@@ -13,6 +13,7 @@ packages=(
   libx11-dev
   xvfb xauth xdotool x11-apps x11-utils imagemagick sox python3 file
   libgtest-dev libgmock-dev libbenchmark-dev
+  libassimp-dev  # the .X benchmark's reference importer only; the game never links it
   clang libclang-rt-14-dev
 )
 

@@ -8,6 +8,8 @@
 
 #include "gl/GLScene.h"
 #include "platform/d3d9/D3D9Readback.h"
+#include "platform/d3d9/Device9.h"
+#include "platform/d3d9/gl/GLBackend.h"
 #include "platform/win32/Win32.h"
 #include "support/GLWindow.h"
 #include "support/Headless.h"
@@ -447,6 +449,27 @@ TEST_F(GLDeviceTest, BuffersAreUploadedAgainAfterUnlockAndBadIndicesAreDropped) 
   ASSERT_TRUE(gl_.ReadBack());
   EXPECT_EQ(gl_.At(550, 100), 0xFFFFFFFFu);
 
+  // A buffer found safe as a whole is checked again once it is written: an index
+  // rewritten out of range drops the draw that was fine before.
+  auto writeIndex = [&](UINT at, WORD value) {
+    void* q = nullptr;
+    ASSERT_EQ(ib->Lock(at * sizeof(WORD), sizeof(WORD), &q, 0), D3D_OK);
+    std::memcpy(q, &value, sizeof value);
+    ib->Unlock();
+  };
+  writeIndex(11, 3);  // every index now inside the eight vertices
+  d->SetStreamSource(0, vb, 0, sizeof(ScreenVertex));  // the user-memory draws unset both
+  d->SetIndices(ib);
+  d->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
+  d->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 4, 0, 4, 6, 2);
+  ASSERT_TRUE(gl_.ReadBack());
+  EXPECT_EQ(gl_.At(300, 100), 0xFF0000FFu);
+  writeIndex(11, 200);
+  d->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
+  d->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 4, 0, 4, 6, 2);
+  ASSERT_TRUE(gl_.ReadBack());
+  EXPECT_EQ(gl_.At(300, 100), 0xFF000000u);
+
   d->SetStreamSource(0, nullptr, 0, 0);
   d->SetIndices(nullptr);
   ib->Release();
@@ -523,6 +546,59 @@ TEST(GLDeviceStartTest, FullScreenDeviceIsNotLostBeforeItsWindowEverHadFocus) {
   EXPECT_EQ(gl.device()->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
   ASSERT_TRUE(gl.ReadBack());
   EXPECT_EQ(gl.At(400, 300), 0xFF0000FFu);
+}
+
+// The back buffer is the window's own while the window has its size, an off-screen
+// target (letterboxed on Present) otherwise, and follows the window when it changes.
+TEST(GLDeviceStartTest, BackBufferIsTheWindowOnlyWhileTheWindowHasItsSize) {
+  if (!std::getenv("DISPLAY")) GTEST_SKIP() << "no DISPLAY";
+  auto drawsIntoWindow = [](IDirect3DDevice9* d) {
+    return platform::d3d9::gl::AsGLBackend(&static_cast<platform::d3d9::Device9*>(d)->Backend())
+        ->DrawsIntoWindow();
+  };
+  auto frame = [](GLWindow& gl, D3DCOLOR colour) {
+    IDirect3DDevice9* d = gl.device();
+    d->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, colour, 1.0f, 0);
+    D3DVIEWPORT9 corner = {700, 500, 100, 100, 0, 1};
+    d->SetViewport(&corner);
+    d->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFFFFFFFF, 1.0f, 0);
+    D3DVIEWPORT9 whole = {0, 0, 800, 600, 0, 1};
+    d->SetViewport(&whole);
+    ASSERT_TRUE(gl.ReadBack());
+    EXPECT_EQ(gl.width(), 800u);
+    EXPECT_EQ(gl.height(), 600u);
+    EXPECT_EQ(gl.At(10, 10), colour);
+    EXPECT_EQ(gl.At(750, 550), 0xFFFFFFFFu);  // top-left origin kept in both targets
+    EXPECT_EQ(gl.At(699, 499), colour);
+    EXPECT_EQ(d->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+  };
+  {
+    GLWindow windowed;
+    ASSERT_TRUE(windowed.Open(true)) << windowed.error();
+    EXPECT_TRUE(drawsIntoWindow(windowed.device()));
+    frame(windowed, 0xFF203040u);
+    const RECT before = [&] {
+      RECT r{};
+      GetWindowRect(windowed.window(), &r);
+      return r;
+    }();
+    const int frameW = (before.right - before.left) - 800, frameH = (before.bottom - before.top) - 600;
+    SetWindowPos(windowed.window(), nullptr, 0, 0, 900 + frameW, 700 + frameH,
+                 SWP_NOMOVE | SWP_NOZORDER);
+    windowed.PumpMessages();
+    frame(windowed, 0xFF406080u);
+    EXPECT_FALSE(drawsIntoWindow(windowed.device()));
+    SetWindowPos(windowed.window(), nullptr, 0, 0, 800 + frameW, 600 + frameH,
+                 SWP_NOMOVE | SWP_NOZORDER);
+    windowed.PumpMessages();
+    frame(windowed, 0xFF6080A0u);
+    EXPECT_TRUE(drawsIntoWindow(windowed.device()));
+  }
+  // Full screen on a larger desktop: scaled, so drawn off-screen.
+  GLWindow full;
+  ASSERT_TRUE(full.Open(false)) << full.error();
+  EXPECT_FALSE(drawsIntoWindow(full.device()));
+  for (int i = 0; i < 5; ++i) frame(full, 0xFF102030u + static_cast<D3DCOLOR>(i));
 }
 
 TEST(GLReadbackTest, HeadlessDeviceHasNoPixelsToRead) {

@@ -1,6 +1,9 @@
 // Text and binary encoders of test .X files.
 #include "XFileWriter.h"
 
+#include <zlib.h>
+
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <type_traits>
@@ -466,6 +469,37 @@ XNode CubeMesh(const std::string& name) {
   blue.colour = {0, 0, 1, 0.5f};
   mesh.Add(MaterialListNode(2, {0, 1, 0, 1, 0, 1}, {red, blue}));
   return mesh;
+}
+
+std::string CompressXFile(const std::string& file, std::size_t blockSize) {
+  if (file.size() < 16) return {};
+  std::string out = file.substr(0, 16);
+  out.replace(8, 4, file.compare(8, 4, "txt ") == 0 ? "tzip" : "bzip");
+  auto put = [&out](std::uint32_t v, int bytes) {
+    for (int i = 0; i < bytes; ++i) out += static_cast<char>(v >> (8 * i));
+  };
+  put(static_cast<std::uint32_t>(file.size()), 4);
+  const auto* body = reinterpret_cast<const Bytef*>(file.data()) + 16;
+  const std::size_t bodySize = file.size() - 16;
+  for (std::size_t at = 0; at < bodySize; at += blockSize) {
+    const std::size_t n = std::min(blockSize, bodySize - at);
+    z_stream z{};
+    deflateInit2(&z, 9, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY);
+    const std::size_t history = std::min<std::size_t>(at, 32768);
+    if (history) deflateSetDictionary(&z, body + at - history, static_cast<uInt>(history));
+    std::string block(deflateBound(&z, n) + 16, '\0');
+    z.next_in = const_cast<Bytef*>(body + at);
+    z.avail_in = static_cast<uInt>(n);
+    z.next_out = reinterpret_cast<Bytef*>(block.data());
+    z.avail_out = static_cast<uInt>(block.size());
+    deflate(&z, Z_FINISH);
+    block.resize(z.total_out);
+    deflateEnd(&z);
+    put(static_cast<std::uint32_t>(n), 2);
+    put(static_cast<std::uint32_t>(block.size() + 2), 2);
+    out += "CK" + block;
+  }
+  return out;
 }
 
 }  // namespace testsupport

@@ -45,6 +45,10 @@ struct XWriteOptions {
 
 std::string WriteXFile(const std::vector<XNode>& objects, const XWriteOptions& options);
 
+// The compressed twin of a text or binary file (tzip / bzip): the body deflated in
+// blocks of at most blockSize bytes, each allowed to refer back into the block before.
+std::string CompressXFile(const std::string& file, std::size_t blockSize = 32768);
+
 // --- Standard-template helpers ---------------------------------------------------------
 
 using Vec3 = std::array<float, 3>;

@@ -28,8 +28,17 @@ void SceneNode::RebuildMatrices() {
 void SceneNode::Update() {
   RebuildMatrices();
   OnUpdate();
-  for (SceneNode* child : children)
+  // By index rather than iterator: a hook below may add or remove children of this
+  // node, and RemoveChild moves the index back over what it takes out. Children added
+  // during the walk are visited by it.
+  std::size_t* const outer = walkIndex_;
+  std::size_t i = 0;
+  walkIndex_ = &i;
+  for (; i < children.size(); ++i) {
+    SceneNode* child = children[i];
     if (!child->manualUpdate) child->Update();
+  }
+  walkIndex_ = outer;
   // Cleared only now, so that the children's HasMoved saw this node's changes.
   ClearFlags();
   ClearFlagsBelow();
@@ -60,7 +69,12 @@ void SceneNode::EmptyChildListsBelow() {
 void SceneNode::RemoveChild(SceneNode* child) {
   child->EmptyChildListsBelow();
   child->parent = nullptr;
-  children.erase(std::remove(children.begin(), children.end(), child), children.end());
+  for (std::size_t k = children.size(); k-- > 0;) {
+    if (children[k] != child) continue;
+    children.erase(children.begin() + static_cast<std::ptrdiff_t>(k));
+    // Unsigned wrap at zero is undone by the walk's own increment.
+    if (walkIndex_ && k <= *walkIndex_) --*walkIndex_;
+  }
 }
 
 D3DXVECTOR3 SceneNode::WorldPosition() const {

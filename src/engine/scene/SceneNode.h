@@ -25,7 +25,8 @@ class SceneNode {
   // Appends the child and rebuilds its matrices at once. Does not check for duplicates.
   void AddChild(SceneNode* child);
   // Detaches the child; the child lists of its whole subtree are emptied, while the
-  // nodes below it keep their parent pointers.
+  // nodes below it keep their parent pointers. Safe from a hook during this node's walk:
+  // the walk carries on with the children that remain and never touches the removed one.
   void RemoveChild(SceneNode* child);
 
   D3DXVECTOR3 WorldPosition() const;
@@ -71,4 +72,8 @@ class SceneNode {
   void ClearFlags();
   void ClearFlagsBelow();
   void EmptyChildListsBelow();
+
+  // The position of this node's walk over `children` while one runs (null otherwise), so
+  // a removal during the walk can keep it on the next child.
+  std::size_t* walkIndex_ = nullptr;
 };

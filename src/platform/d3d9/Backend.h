@@ -180,6 +180,10 @@ class IndexBuffer9 final : public RefCounted<IDirect3DIndexBuffer9> {
   // Bytes written since the last upload: [dirtyBegin, dirtyEnd), the whole buffer at first.
   UINT dirtyBegin = 0;
   UINT dirtyEnd = 0;
+  // The lowest and highest index anywhere in the buffer, read as indexSize-byte values,
+  // kept by a backend until the buffer is written again (indexSize 0: not known).
+  UINT rangeIndexSize = 0;
+  std::uint32_t rangeLo = 0, rangeHi = 0;
 
  private:
   class Device9* device_;

@@ -219,17 +219,21 @@ HRESULT Device9::SetTransform(D3DTRANSFORMSTATETYPE which, const D3DMATRIX* m) {
   if (!m) return D3DERR_INVALIDCALL;
   if (RecordAndCheck("SetTransform", {static_cast<DWORD>(which)}, nullptr, &m->_11, 16))
     return D3DERR_INVALIDCALL;
+  D3DMATRIX* slot = nullptr;
   switch (which) {
-    case D3DTS_WORLD: state_.world = *m; break;
-    case D3DTS_VIEW: state_.view = *m; break;
-    case D3DTS_PROJECTION: state_.projection = *m; break;
+    case D3DTS_WORLD: slot = &state_.world; break;
+    case D3DTS_VIEW: slot = &state_.view; break;
+    case D3DTS_PROJECTION: slot = &state_.projection; break;
     default:
       if (which >= D3DTS_TEXTURE0 && which < D3DTS_TEXTURE0 + kMaxStages) {
-        state_.textureTransforms[which - D3DTS_TEXTURE0] = *m;
+        slot = &state_.textureTransforms[which - D3DTS_TEXTURE0];
         break;
       }
       return D3DERR_INVALIDCALL;
   }
+  // Setting the matrix already in force is no change for a backend to act on.
+  if (std::memcmp(slot, m, sizeof *slot) == 0) return D3D_OK;
+  *slot = *m;
   ++state_.transformVersion;
   return D3D_OK;
 }

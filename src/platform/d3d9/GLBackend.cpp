@@ -40,6 +40,7 @@ GLBackend* AsGLBackend(RenderBackend* backend) {
 }
 
 GLBackend::~GLBackend() {
+  SDL_DelEventWatch(&GLBackend::WatchWindowEvents, this);
   if (!context_) return;
   SDL_GL_MakeCurrent(window_, context_);
   DestroyBackBuffer();
@@ -47,9 +48,17 @@ GLBackend::~GLBackend() {
   SDL_GL_DeleteContext(static_cast<SDL_GLContext>(context_));
 }
 
+int GLBackend::WatchWindowEvents(void* backend, SDL_Event* event) {
+  if (event->type == SDL_WINDOWEVENT) static_cast<GLBackend*>(backend)->windowFlagsStale_ = true;
+  return 0;
+}
+
 bool GLBackend::Create(HWND window, const D3DPRESENT_PARAMETERS& params) {
   window_ = platform::win32::SdlWindowOf(window);
   if (!window_) return false;
+  SDL_DelEventWatch(&GLBackend::WatchWindowEvents, this);
+  SDL_AddEventWatch(&GLBackend::WatchWindowEvents, this);
+  windowFlagsStale_ = true;
   if (!(SDL_GetWindowFlags(window_) & SDL_WINDOW_OPENGL)) return false;
   context_ = SDL_GL_CreateContext(window_);
   if (!context_) return false;
@@ -104,6 +113,7 @@ void GLBackend::ApplyWindowMode(const D3DPRESENT_PARAMETERS& params) {
       SDL_SetWindowSize(window_, windowedWidth_, windowedHeight_);
   }
   SDL_GL_SetSwapInterval(params.PresentationInterval == D3DPRESENT_INTERVAL_IMMEDIATE ? 0 : 1);
+  windowFlagsStale_ = true;
 }
 
 bool GLBackend::CreateBackBuffer(const D3DPRESENT_PARAMETERS& params) {
@@ -119,34 +129,86 @@ bool GLBackend::CreateBackBuffer(const D3DPRESENT_PARAMETERS& params) {
   glGetIntegerv(GL_MAX_RENDERBUFFER_SIZE, &maxSize);
   if (maxSize > 0 && (w > static_cast<UINT>(maxSize) || h > static_cast<UINT>(maxSize)))
     return false;
-  // An X8 back buffer has no alpha to blend against: Direct3D reads its alpha as one.
-  const GLenum colourFormat = params.BackBufferFormat == D3DFMT_A8R8G8B8 ? GL_RGBA8 : GL_RGB8;
+  width_ = w;
+  height_ = h;
+  alphaFormat_ = params.BackBufferFormat == D3DFMT_A8R8G8B8;
+  stencilFormat_ = params.AutoDepthStencilFormat == D3DFMT_D24S8;
+  barsLeft_ = 0;
+  barsWidth_ = barsHeight_ = -1;
+  if (!WindowFitsBackBuffer() && !CreateTarget()) {
+    width_ = height_ = 0;
+    return false;
+  }
+  ClearNewBackBuffer();
+  return true;
+}
+
+bool GLBackend::WindowFitsBackBuffer() {
+  int dw = 0, dh = 0;
+  SDL_GL_GetDrawableSize(window_, &dw, &dh);
+  if (dw != static_cast<int>(width_) || dh != static_cast<int>(height_)) return false;
+  // An X8 back buffer has no alpha to blend against (Direct3D reads it as one); an A8
+  // one needs stored alpha. The window's own buffer must agree.
+  if (framebuffer_) fn_.BindFramebuffer(GL_FRAMEBUFFER, 0);
+  GLint alphaBits = 0;
+  glGetIntegerv(GL_ALPHA_BITS, &alphaBits);
+  if (framebuffer_) fn_.BindFramebuffer(GL_FRAMEBUFFER, framebuffer_);
+  return (alphaBits > 0) == alphaFormat_;
+}
+
+bool GLBackend::CreateTarget() {
+  const GLenum colourFormat = alphaFormat_ ? GL_RGBA8 : GL_RGB8;
+  const auto w = static_cast<GLsizei>(width_), h = static_cast<GLsizei>(height_);
   fn_.GenFramebuffers(1, &framebuffer_);
   fn_.GenRenderbuffers(1, &colourBuffer_);
   fn_.GenRenderbuffers(1, &depthBuffer_);
   fn_.BindFramebuffer(GL_FRAMEBUFFER, framebuffer_);
   fn_.BindRenderbuffer(GL_RENDERBUFFER, colourBuffer_);
-  fn_.RenderbufferStorage(GL_RENDERBUFFER, colourFormat, static_cast<GLsizei>(w),
-                          static_cast<GLsizei>(h));
+  fn_.RenderbufferStorage(GL_RENDERBUFFER, colourFormat, w, h);
   fn_.FramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, colourBuffer_);
   // Stencil only when the format has it: clearing depth alone in a packed depth-stencil
   // buffer must keep the stencil bits, which software GL does the slow way.
-  const bool stencil = params.AutoDepthStencilFormat == D3DFMT_D24S8;
   fn_.BindRenderbuffer(GL_RENDERBUFFER, depthBuffer_);
-  fn_.RenderbufferStorage(GL_RENDERBUFFER, stencil ? GL_DEPTH24_STENCIL8 : GL_DEPTH_COMPONENT24,
-                          static_cast<GLsizei>(w), static_cast<GLsizei>(h));
+  fn_.RenderbufferStorage(GL_RENDERBUFFER, stencilFormat_ ? GL_DEPTH24_STENCIL8 : GL_DEPTH_COMPONENT24,
+                          w, h);
   fn_.FramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER, depthBuffer_);
-  if (stencil)
+  if (stencilFormat_)
     fn_.FramebufferRenderbuffer(GL_FRAMEBUFFER, GL_STENCIL_ATTACHMENT, GL_RENDERBUFFER,
                                 depthBuffer_);
   fn_.BindRenderbuffer(GL_RENDERBUFFER, 0);
   if (fn_.CheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE) {
-    DestroyBackBuffer();
+    DestroyTarget();
     return false;
   }
-  width_ = w;
-  height_ = h;
-  // A new back buffer starts black with a cleared depth buffer, like a fresh swap chain.
+  return true;
+}
+
+void GLBackend::DestroyTarget() {
+  if (framebuffer_) {
+    fn_.BindFramebuffer(GL_FRAMEBUFFER, 0);
+    fn_.DeleteFramebuffers(1, &framebuffer_);
+  }
+  if (colourBuffer_) fn_.DeleteRenderbuffers(1, &colourBuffer_);
+  if (depthBuffer_) fn_.DeleteRenderbuffers(1, &depthBuffer_);
+  framebuffer_ = colourBuffer_ = depthBuffer_ = 0;
+}
+
+bool GLBackend::FollowWindowSize() {
+  if (!width_) return false;
+  const bool fits = WindowFitsBackBuffer();
+  if (fits == (framebuffer_ == 0)) return true;
+  if (fits) {
+    DestroyTarget();
+  } else if (!CreateTarget()) {
+    return false;
+  }
+  ClearNewBackBuffer();
+  return true;
+}
+
+// A new back buffer starts black with a cleared depth buffer, like a fresh swap chain.
+void GLBackend::ClearNewBackBuffer() {
+  fn_.BindFramebuffer(GL_FRAMEBUFFER, framebuffer_);
   scissorTest_.Set(false);
   glDisable(GL_SCISSOR_TEST);
   colourMask_.Set({true, true, true, true});
@@ -158,20 +220,14 @@ bool GLBackend::CreateBackBuffer(const D3DPRESENT_PARAMETERS& params) {
   glClearColor(0, 0, 0, 1);
   glClearDepth(1);
   glClearStencil(0);
+  glViewport(0, 0, static_cast<GLsizei>(width_), static_cast<GLsizei>(height_));
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
   viewport_.Forget();
   transformMode_ = -1;
-  return true;
 }
 
 void GLBackend::DestroyBackBuffer() {
-  if (framebuffer_) {
-    fn_.BindFramebuffer(GL_FRAMEBUFFER, 0);
-    fn_.DeleteFramebuffers(1, &framebuffer_);
-  }
-  if (colourBuffer_) fn_.DeleteRenderbuffers(1, &colourBuffer_);
-  if (depthBuffer_) fn_.DeleteRenderbuffers(1, &depthBuffer_);
-  framebuffer_ = colourBuffer_ = depthBuffer_ = 0;
+  DestroyTarget();
   width_ = height_ = 0;
 }
 
@@ -249,6 +305,8 @@ void GLBackend::ForgetShadows() {
   depthRange_.Forget();
   fogParams_.Forget();
   lightModel_.Forget();
+  ForgetArrayPointers();
+  currentNormalZero_ = currentColourWhite_ = false;
   lightsVersion_ = ~0ull;
   materialKnown_ = false;
   transformVersion_ = ~0ull;
@@ -258,7 +316,11 @@ void GLBackend::ForgetShadows() {
 bool GLBackend::IsWindowLost() {
   if (!window_) return true;
   if (params_.Windowed) return false;
-  const Uint32 flags = SDL_GetWindowFlags(window_);
+  if (windowFlagsStale_) {
+    windowFlagsStale_ = false;
+    windowFlags_ = SDL_GetWindowFlags(window_);
+  }
+  const Uint32 flags = windowFlags_;
   if (flags & SDL_WINDOW_MINIMIZED) return true;
   // Without a window manager focus arrives only some time after the window is raised;
   // until it has come once, the start-up must not count as losing the device.
@@ -271,7 +333,9 @@ bool GLBackend::IsWindowLost() {
 
 void GLBackend::Clear(const DeviceState& state, DWORD flags, D3DCOLOR colour, float z,
                       DWORD stencil) {
-  if (!framebuffer_ || !MakeCurrent()) return;
+  if (!width_ || !MakeCurrent()) return;
+  // A frame starts with a clear: the window may have changed size since the last one.
+  if (!framebuffer_ && !FollowWindowSize()) return;
   ApplyViewport(state.viewport);
   GLbitfield mask = 0;
   if (flags & D3DCLEAR_TARGET) {
@@ -284,6 +348,13 @@ void GLBackend::Clear(const DeviceState& state, DWORD flags, D3DCOLOR colour, fl
     mask |= GL_DEPTH_BUFFER_BIT;
     if (depthMask_.Set(true)) glDepthMask(GL_TRUE);
     glClearDepth(std::clamp(z, 0.0f, 1.0f));
+    // The window's depth buffer carries stencil bits the format does not have: clearing
+    // them too keeps software GL on its fast whole-buffer path.
+    if (!framebuffer_ && !stencilFormat_ && !(flags & D3DCLEAR_STENCIL)) {
+      mask |= GL_STENCIL_BUFFER_BIT;
+      if (stencilWriteMask_.Set(0xFFFFFFFFu)) glStencilMask(0xFFFFFFFFu);
+      glClearStencil(0);
+    }
   }
   if (flags & D3DCLEAR_STENCIL) {
     mask |= GL_STENCIL_BUFFER_BIT;
@@ -305,7 +376,14 @@ void GLBackend::Clear(const DeviceState& state, DWORD flags, D3DCOLOR colour, fl
 }
 
 bool GLBackend::Present() {
-  if (!framebuffer_ || !MakeCurrent()) return false;
+  if (!width_ || !MakeCurrent()) return false;
+  if (!framebuffer_) {
+    // Drawn straight into the window: nothing to copy.
+    SDL_GL_SwapWindow(window_);
+    viewport_.Forget();
+    FollowWindowSize();
+    return true;
+  }
   int dw = 0, dh = 0;
   SDL_GL_GetDrawableSize(window_, &dw, &dh);
   Enable(GL_SCISSOR_TEST, false, scissorTest_);
@@ -320,7 +398,13 @@ bool GLBackend::Present() {
     const int w = std::max(1, static_cast<int>(width_ * scale + 0.5));
     const int h = std::max(1, static_cast<int>(height_ * scale + 0.5));
     const int x = (dw - w) / 2, y = (dh - h) / 2;
-    if (w != dw || h != dh) {
+    if (dw != barsWidth_ || dh != barsHeight_) {
+      barsWidth_ = dw;
+      barsHeight_ = dh;
+      barsLeft_ = 3;  // front, back and a third buffer if the window has one
+    }
+    if (barsLeft_ > 0 && (w != dw || h != dh)) {
+      --barsLeft_;
       glClearColor(0, 0, 0, 1);
       glClear(GL_COLOR_BUFFER_BIT);
     }
@@ -331,11 +415,12 @@ bool GLBackend::Present() {
   SDL_GL_SwapWindow(window_);
   fn_.BindFramebuffer(GL_FRAMEBUFFER, framebuffer_);
   viewport_.Forget();
+  FollowWindowSize();
   return true;
 }
 
 bool GLBackend::ReadBack(std::vector<std::uint32_t>* argb, UINT* width, UINT* height) {
-  if (!framebuffer_ || !argb || !MakeCurrent()) return false;
+  if (!width_ || !argb || !MakeCurrent()) return false;
   const std::size_t rowWords = width_;
   argb->resize(rowWords * height_);
   fn_.BindFramebuffer(GL_READ_FRAMEBUFFER, framebuffer_);
@@ -370,6 +455,7 @@ void GLBackend::VertexBufferDestroyed(VertexBuffer9* buffer) {
   if (!buffer->gpuHandle || !MakeCurrent()) return;
   const GLuint name = buffer->gpuHandle;
   arrayBuffer_.Forget();
+  ForgetArrayPointers();  // arrays drawing from a deleted buffer fall back to no buffer
   fn_.DeleteBuffers(1, &name);
   if (name < bufferAllocated_.size()) bufferAllocated_[name] = 0;
   buffer->gpuHandle = 0;

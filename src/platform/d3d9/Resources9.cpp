@@ -214,6 +214,7 @@ HRESULT IndexBuffer9::Unlock() {
       dirtyEnd = std::max(dirtyEnd, lockEnd_);
     }
     gpuDirty = true;
+    rangeIndexSize = 0;
     device_->Backend().IndexBufferChanged(this);
   }
   return D3D_OK;

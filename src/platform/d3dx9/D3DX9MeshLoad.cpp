@@ -53,10 +53,6 @@ D3DMATERIAL9 FromFile(const XMaterialData& x) {
   return m;
 }
 
-bool SameVector(const D3DXVECTOR3& a, const D3DXVECTOR3& b) {
-  return a.x == b.x && a.y == b.y && a.z == b.z;
-}
-
 // Float colour to ARGB with rounding; a NaN channel (possible in a binary file) is 0.
 D3DCOLOR ToColour(const D3DCOLORVALUE& c) {
   auto clean = [](float f) { return std::isnan(f) ? 0.0f : f; };
@@ -149,6 +145,11 @@ void MeshBuilder::Append(const XMeshData& mesh, const D3DXMATRIX* transform) {
   };
 
   // This mesh's vertices first, then the copies that normals force.
+  positions_.reserve(base + fileVertices);
+  normals_.reserve(base + fileVertices);
+  colours_.reserve(base + fileVertices);
+  texCoords_.reserve(base + fileVertices);
+  pointReps_.reserve(base + fileVertices);
   for (std::size_t v = 0; v < fileVertices; ++v) {
     D3DXVECTOR3 p = mesh.positions[v];
     if (transform) D3DXVec3TransformCoord(&p, &p, transform);
@@ -163,8 +164,9 @@ void MeshBuilder::Append(const XMeshData& mesh, const D3DXMATRIX* transform) {
   anyTexCoords_ |= mesh.hasTexCoords;
 
   std::vector<char> normalSet(mesh.hasNormals ? fileVertices : 0, 0);
-  // (vertex, normal) → the vertex or copy that carries that normal; a map rather than
-  // a walk along the copies, so a vertex given many normals costs no more per corner.
+  // (vertex, normal) → the copy that carries that normal; a map rather than a walk
+  // along the copies, so a vertex given many normals costs no more per corner. A
+  // vertex's first normal is its own and is found without the map.
   std::unordered_map<NormalKey, DWORD, NormalKeyHash> carriers;
   std::vector<D3DXVECTOR3> transformedNormals;
   if (mesh.hasNormals) {
@@ -184,8 +186,7 @@ void MeshBuilder::Append(const XMeshData& mesh, const D3DXMATRIX* transform) {
         if (!normalSet[v]) {
           normalSet[v] = 1;
           normals_[base + v] = n;
-          carriers.emplace(MakeKey(v, n), v);
-        } else if (!SameVector(normals_[base + v], n)) {
+        } else if (!(MakeKey(v, normals_[base + v]) == MakeKey(v, n))) {
           const auto [it, added] =
               carriers.emplace(MakeKey(v, n), static_cast<DWORD>(positions_.size()) - base);
           if (added) {

@@ -34,47 +34,78 @@ float SortableX(float x) {
   return std::isnan(x) ? INFINITY : x;
 }
 
-struct EdgeRecord {
-  DWORD a, b;  // point reps, a ≤ b
+// One face edge in the bucket of its lower point rep.
+struct EdgeEntry {
+  DWORD b;     // the higher point rep
   DWORD face;
-  DWORD edge;
+  DWORD slot;  // face × 3 + edge: where its neighbour goes
 };
 
+// Each face's neighbour across an edge is the lowest-numbered other face using the
+// same pair of point reps (the only other one on a manifold edge). Edges are bucketed
+// by their lower rep with a counting sort (two linear passes, buckets filled in face
+// order); each bucket is then ordered by the higher rep, stably, so faces sharing an
+// edge sit together in face order. Linear in the edges, apart from sorting within a
+// bucket, so a fan around one point costs n log n rather than n².
 void AdjacencyFromReps(const std::vector<DWORD>& indices, const std::vector<DWORD>& reps,
                        DWORD* adjacency) {
   const std::size_t faces = indices.size() / 3;
-  std::vector<EdgeRecord> edges;
-  edges.reserve(indices.size());
+  std::vector<DWORD> start(reps.size() + 1, 0);
+  auto edgeOf = [&](std::size_t f, DWORD e, DWORD* a, DWORD* b) {
+    *a = reps[indices[f * 3 + e]];
+    *b = reps[indices[f * 3 + (e + 1) % 3]];
+    if (*a > *b) std::swap(*a, *b);
+    return *a != *b;  // a collapsed edge joins nothing
+  };
+  std::size_t edges = 0;
   for (std::size_t f = 0; f < faces; ++f) {
     for (DWORD e = 0; e < 3; ++e) {
       adjacency[f * 3 + e] = D3DX_NO_NEIGHBOUR;
-      DWORD a = reps[indices[f * 3 + e]];
-      DWORD b = reps[indices[f * 3 + (e + 1) % 3]];
-      if (a == b) continue;  // a collapsed edge joins nothing
-      if (a > b) std::swap(a, b);
-      edges.push_back({a, b, static_cast<DWORD>(f), e});
+      DWORD a, b;
+      if (!edgeOf(f, e, &a, &b)) continue;
+      ++start[a + 1];
+      ++edges;
     }
   }
-  std::sort(edges.begin(), edges.end(), [](const EdgeRecord& x, const EdgeRecord& y) {
-    if (x.a != y.a) return x.a < y.a;
-    if (x.b != y.b) return x.b < y.b;
-    if (x.face != y.face) return x.face < y.face;
-    return x.edge < y.edge;
-  });
-  // Within a group of faces sharing one edge, each face's neighbour is the first
-  // other face of the group (the only other one on a manifold edge).
-  for (std::size_t i = 0; i < edges.size();) {
-    std::size_t end = i + 1;
-    while (end < edges.size() && edges[end].a == edges[i].a && edges[end].b == edges[i].b) ++end;
-    for (std::size_t k = i; k < end; ++k) {
-      for (std::size_t m = i; m < end; ++m) {
-        if (edges[m].face != edges[k].face) {
-          adjacency[edges[k].face * 3 + edges[k].edge] = edges[m].face;
-          break;
+  for (std::size_t v = 1; v < start.size(); ++v) start[v] += start[v - 1];
+  std::vector<EdgeEntry> entries(edges);
+  for (std::size_t f = 0; f < faces; ++f) {
+    for (DWORD e = 0; e < 3; ++e) {
+      DWORD a, b;
+      if (!edgeOf(f, e, &a, &b)) continue;
+      entries[start[a]++] = {b, static_cast<DWORD>(f), static_cast<DWORD>(f * 3 + e)};
+    }
+  }
+  // start[a] now holds the end of bucket a, which is where bucket a + 1 begins.
+  const auto byB = [](const EdgeEntry& x, const EdgeEntry& y) { return x.b < y.b; };
+  std::size_t begin = 0;
+  for (std::size_t v = 0; v + 1 < start.size(); ++v) {
+    const std::size_t end = start[v];
+    if (end - begin > 1) {
+      if (end - begin <= 16) {
+        for (std::size_t i = begin + 1; i < end; ++i) {  // stable insertion sort
+          const EdgeEntry x = entries[i];
+          std::size_t j = i;
+          for (; j > begin && entries[j - 1].b > x.b; --j) entries[j] = entries[j - 1];
+          entries[j] = x;
         }
+      } else {
+        std::stable_sort(entries.begin() + static_cast<std::ptrdiff_t>(begin),
+                         entries.begin() + static_cast<std::ptrdiff_t>(end), byB);
       }
     }
-    i = end;
+    for (std::size_t i = begin; i < end;) {
+      std::size_t groupEnd = i + 1;
+      DWORD second = D3DX_NO_NEIGHBOUR;  // the first face of the group other than the first
+      for (; groupEnd < end && entries[groupEnd].b == entries[i].b; ++groupEnd)
+        if (second == D3DX_NO_NEIGHBOUR && entries[groupEnd].face != entries[i].face)
+          second = entries[groupEnd].face;
+      const DWORD first = entries[i].face;
+      for (std::size_t k = i; k < groupEnd; ++k)
+        adjacency[entries[k].slot] = entries[k].face != first ? first : second;
+      i = groupEnd;
+    }
+    begin = end;
   }
 }
 

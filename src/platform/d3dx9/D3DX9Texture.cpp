@@ -1,8 +1,11 @@
 // Texture loading: decode (libpng / libjpeg), colour key, resample to the texture size
-// with a separable filter, build the mip chain, upload through LockRect.
+// with a separable 8-bit fixed-point filter, build the mip chain, write through LockRect.
+// One scratch buffer holds the half-filtered picture; each pass writes straight into the
+// texture's level, so a picture is never copied whole more than once.
 #include "platform/d3dx9/D3DX9Texture.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstring>
 #include <string>
@@ -16,36 +19,33 @@ namespace {
 
 using platform::image::DecodedImage;
 
-constexpr std::size_t kMaxFileBytes = 64u * 1024u * 1024u;
+// Texel memory (b, g, r, a bytes for A8R8G8B8) is read and written as 0xAARRGGBB words.
+static_assert(std::endian::native == std::endian::little);
 
-// A picture in floating point, four channels a, r, g, b per pixel, for filtering.
-struct FloatImage {
+constexpr std::size_t kMaxFileBytes = 64u * 1024u * 1024u;
+// Weights are 8-bit fixed point, so a weighted channel fits a 16-bit lane and two
+// channels (red and blue, alpha and green) are filtered per 32-bit multiply.
+constexpr int kWeightBits = 8;
+constexpr std::uint32_t kWeightOne = 1u << kWeightBits;
+constexpr std::uint32_t kLanes = 0x00FF00FFu;
+constexpr std::uint32_t kLaneHalf = 0x00800080u;  // rounding, half a step in each lane
+
+// A block of ARGB pixels; pitch is in pixels.
+struct Pixels {
+  std::uint32_t* data = nullptr;
   std::uint32_t width = 0;
   std::uint32_t height = 0;
-  std::vector<float> channels;  // width × height × 4
+  std::size_t pitch = 0;
+  std::uint32_t* Row(std::uint32_t y) const { return data + y * pitch; }
 };
 
-FloatImage ToFloat(const DecodedImage& image) {
-  FloatImage f;
-  f.width = image.width;
-  f.height = image.height;
-  f.channels.resize(image.pixels.size() * 4);
-  float* c = f.channels.data();
-  for (std::uint32_t p : image.pixels) {
-    *c++ = static_cast<float>(p >> 24);
-    *c++ = static_cast<float>((p >> 16) & 0xFF);
-    *c++ = static_cast<float>((p >> 8) & 0xFF);
-    *c++ = static_cast<float>(p & 0xFF);
-  }
-  return f;
-}
-
-// One output sample's contributions along an axis.
+// The contributions to each output sample along one axis, weights in fixed point that
+// sum to exactly kWeightOne so a uniform colour stays exact.
 struct Taps {
   std::vector<std::uint32_t> first;  // per output sample: index into `source`/`weight`
   std::vector<std::uint32_t> count;
   std::vector<std::uint32_t> source;
-  std::vector<float> weight;
+  std::vector<std::uint32_t> weight;
 };
 
 // The weights that map `from` samples onto `to` samples along one axis. Triangle: a tent
@@ -55,42 +55,45 @@ Taps MakeTaps(std::uint32_t from, std::uint32_t to, DWORD kind) {
   Taps t;
   t.first.resize(to);
   t.count.resize(to);
+  std::vector<double> raw;
   const double scale = static_cast<double>(from) / to;
   for (std::uint32_t d = 0; d < to; ++d) {
     t.first[d] = static_cast<std::uint32_t>(t.source.size());
+    raw.clear();
     const double centre = (d + 0.5) * scale;  // in source units, pixel centres at +0.5
     if (kind == D3DX_FILTER_POINT) {
-      const auto s = std::min<std::uint32_t>(from - 1, static_cast<std::uint32_t>(centre));
-      t.source.push_back(s);
-      t.weight.push_back(1.0f);
+      t.source.push_back(std::min<std::uint32_t>(from - 1, static_cast<std::uint32_t>(centre)));
+      raw.push_back(1.0);
     } else if (kind == D3DX_FILTER_BOX) {
       const double lo = d * scale, hi = (d + 1) * scale;
-      double total = 0;
       const auto begin = static_cast<std::uint32_t>(std::floor(lo));
       for (std::uint32_t s = begin; s < from && s < hi; ++s) {
         const double w = std::min<double>(hi, s + 1.0) - std::max<double>(lo, s);
         if (w <= 0) continue;
         t.source.push_back(s);
-        t.weight.push_back(static_cast<float>(w));
-        total += w;
+        raw.push_back(w);
       }
-      for (std::uint32_t i = t.first[d]; i < t.source.size(); ++i)
-        t.weight[i] = static_cast<float>(t.weight[i] / total);
     } else {
       const double radius = std::max(1.0, scale);
       const double lo = centre - radius, hi = centre + radius;
-      double total = 0;
       for (double s = std::floor(lo); s <= hi; s += 1.0) {
         const double w = 1.0 - std::fabs(s + 0.5 - centre) / radius;
         if (w <= 0) continue;
         // Clamp at the edges: the border sample stands in for what lies beyond.
-        const auto index = static_cast<std::uint32_t>(std::clamp(s, 0.0, from - 1.0));
-        t.source.push_back(index);
-        t.weight.push_back(static_cast<float>(w));
-        total += w;
+        t.source.push_back(static_cast<std::uint32_t>(std::clamp(s, 0.0, from - 1.0)));
+        raw.push_back(w);
       }
-      for (std::uint32_t i = t.first[d]; i < t.source.size(); ++i)
-        t.weight[i] = static_cast<float>(t.weight[i] / total);
+    }
+    // Rounding the running total keeps every weight ≥ 0 and their sum exactly one.
+    double total = 0;
+    for (double w : raw) total += w;
+    double running = 0;
+    std::uint32_t given = 0;
+    for (double w : raw) {
+      running += w;
+      const auto upTo = static_cast<std::uint32_t>(std::lround(running / total * kWeightOne));
+      t.weight.push_back(upTo - given);
+      given = upTo;
     }
     t.count[d] = static_cast<std::uint32_t>(t.source.size()) - t.first[d];
   }
@@ -103,78 +106,131 @@ DWORD FilterKind(DWORD filter, DWORD fallback) {
   return (kind >= D3DX_FILTER_NONE && kind <= D3DX_FILTER_BOX) ? kind : fallback;
 }
 
-// Resamples to width × height with the filter kind (not NONE).
-FloatImage Resample(const FloatImage& src, std::uint32_t width, std::uint32_t height, DWORD kind) {
-  if (kind == D3DX_FILTER_LINEAR) kind = D3DX_FILTER_TRIANGLE;
-  if (src.width == width && src.height == height) return src;
-  // Horizontal pass: src.height rows of `width` samples.
-  const Taps hx = MakeTaps(src.width, width, kind);
-  std::vector<float> rows(static_cast<std::size_t>(width) * src.height * 4);
+// Two lane sums (red/blue, alpha/green), each at most 255 × kWeightOne, back to a pixel.
+inline std::uint32_t Pack(std::uint32_t rb, std::uint32_t ag) {
+  return (((rb + kLaneHalf) >> kWeightBits) & kLanes) |
+         (((ag + kLaneHalf) >> kWeightBits) & kLanes) << 8;
+}
+
+// Filters each row of `src` along x into `dst` (same height, dst.width samples).
+void HorizontalPass(const Pixels& src, const Pixels& dst, const Taps& taps) {
   for (std::uint32_t y = 0; y < src.height; ++y) {
-    const float* in = src.channels.data() + static_cast<std::size_t>(y) * src.width * 4;
-    float* out = rows.data() + static_cast<std::size_t>(y) * width * 4;
-    for (std::uint32_t x = 0; x < width; ++x) {
-      float acc[4] = {0, 0, 0, 0};
-      for (std::uint32_t i = hx.first[x]; i < hx.first[x] + hx.count[x]; ++i) {
-        const float* s = in + static_cast<std::size_t>(hx.source[i]) * 4;
-        const float w = hx.weight[i];
-        for (int c = 0; c < 4; ++c) acc[c] += s[c] * w;
+    const std::uint32_t* in = src.Row(y);
+    std::uint32_t* out = dst.Row(y);
+    for (std::uint32_t x = 0; x < dst.width; ++x) {
+      std::uint32_t rb = 0, ag = 0;
+      const std::uint32_t end = taps.first[x] + taps.count[x];
+      for (std::uint32_t i = taps.first[x]; i < end; ++i) {
+        const std::uint32_t p = in[taps.source[i]];
+        const std::uint32_t w = taps.weight[i];
+        rb += (p & kLanes) * w;
+        ag += ((p >> 8) & kLanes) * w;
       }
-      std::memcpy(out + static_cast<std::size_t>(x) * 4, acc, sizeof acc);
+      out[x] = Pack(rb, ag);
     }
   }
-  // Vertical pass.
-  const Taps vy = MakeTaps(src.height, height, kind);
-  FloatImage dst;
-  dst.width = width;
-  dst.height = height;
-  dst.channels.assign(static_cast<std::size_t>(width) * height * 4, 0.0f);
-  for (std::uint32_t y = 0; y < height; ++y) {
-    float* out = dst.channels.data() + static_cast<std::size_t>(y) * width * 4;
-    for (std::uint32_t i = vy.first[y]; i < vy.first[y] + vy.count[y]; ++i) {
-      const float* in = rows.data() + static_cast<std::size_t>(vy.source[i]) * width * 4;
-      const float w = vy.weight[i];
-      for (std::size_t k = 0; k < static_cast<std::size_t>(width) * 4; ++k) out[k] += in[k] * w;
+}
+
+// Filters `src` along y into `dst` (same width, dst.height rows), one row of lane sums
+// at a time.
+void VerticalPass(const Pixels& src, const Pixels& dst, const Taps& taps,
+                  std::vector<std::uint32_t>& sums) {
+  sums.resize(static_cast<std::size_t>(src.width) * 2);
+  std::uint32_t* rb = sums.data();
+  std::uint32_t* ag = sums.data() + src.width;
+  for (std::uint32_t y = 0; y < dst.height; ++y) {
+    std::fill(sums.begin(), sums.end(), 0u);
+    const std::uint32_t end = taps.first[y] + taps.count[y];
+    for (std::uint32_t i = taps.first[y]; i < end; ++i) {
+      const std::uint32_t* in = src.Row(taps.source[i]);
+      const std::uint32_t w = taps.weight[i];
+      for (std::uint32_t x = 0; x < src.width; ++x) {
+        rb[x] += (in[x] & kLanes) * w;
+        ag[x] += ((in[x] >> 8) & kLanes) * w;
+      }
     }
+    std::uint32_t* out = dst.Row(y);
+    for (std::uint32_t x = 0; x < dst.width; ++x) out[x] = Pack(rb[x], ag[x]);
   }
-  return dst;
 }
 
-// The image placed at the top-left of a width × height surface, the rest transparent
-// black (D3DX_FILTER_NONE).
-FloatImage Place(const FloatImage& src, std::uint32_t width, std::uint32_t height) {
-  FloatImage dst;
-  dst.width = width;
-  dst.height = height;
-  dst.channels.assign(static_cast<std::size_t>(width) * height * 4, 0.0f);
-  const std::uint32_t w = std::min(width, src.width), h = std::min(height, src.height);
-  for (std::uint32_t y = 0; y < h; ++y)
-    std::memcpy(dst.channels.data() + static_cast<std::size_t>(y) * width * 4,
-                src.channels.data() + static_cast<std::size_t>(y) * src.width * 4,
-                static_cast<std::size_t>(w) * 4 * sizeof(float));
-  return dst;
+void ForceOpaque(const Pixels& p) {
+  for (std::uint32_t y = 0; y < p.height; ++y) {
+    std::uint32_t* row = p.Row(y);
+    for (std::uint32_t x = 0; x < p.width; ++x) row[x] |= 0xFF000000u;
+  }
 }
 
-std::uint8_t ToByte(float v) {
-  if (v <= 0.0f) return 0;
-  if (v >= 255.0f) return 255;
-  return static_cast<std::uint8_t>(v + 0.5f);
-}
+// Scratch memory reused for every level of one texture.
+struct Scratch {
+  std::vector<std::uint32_t> pixels;
+  std::vector<std::uint32_t> accumulators;
+};
 
-HRESULT Upload(IDirect3DTexture9* texture, UINT level, const FloatImage& image, bool opaque) {
+// Writes `src` resampled (or, for FILTER_NONE, placed at the top-left on transparent
+// black) into texture level `level`. `src` may itself be a locked level of the same
+// texture (`srcLevel`, or −1 for memory that is not a texture's): the first pass reads it
+// into scratch memory before the destination is locked, so only one level is locked at
+// a time.
+HRESULT FillLevel(IDirect3DTexture9* texture, UINT level, Pixels src, int srcLevel, DWORD kind,
+                  bool opaque, Scratch& scratch) {
+  if (kind == D3DX_FILTER_LINEAR) kind = D3DX_FILTER_TRIANGLE;
+  D3DSURFACE_DESC desc{};
+  if (FAILED(texture->GetLevelDesc(level, &desc))) {
+    if (srcLevel >= 0) texture->UnlockRect(static_cast<UINT>(srcLevel));
+    return D3DERR_INVALIDCALL;
+  }
+  const std::uint32_t width = desc.Width, height = desc.Height;
+  const bool same = src.width == width && src.height == height;
+  const bool horizontalFirst = static_cast<std::uint64_t>(width) * src.height <=
+                               static_cast<std::uint64_t>(src.width) * height;
+  Taps hx, vy;
+  Pixels mid;
+  if (kind != D3DX_FILTER_NONE && !same) {
+    hx = MakeTaps(src.width, width, kind);
+    vy = MakeTaps(src.height, height, kind);
+    mid.width = horizontalFirst ? width : src.width;
+    mid.height = horizontalFirst ? src.height : height;
+    mid.pitch = mid.width;
+    scratch.pixels.resize(static_cast<std::size_t>(mid.width) * mid.height);
+    mid.data = scratch.pixels.data();
+    if (horizontalFirst)
+      HorizontalPass(src, mid, hx);
+    else
+      VerticalPass(src, mid, vy, scratch.accumulators);
+  } else if (srcLevel >= 0) {
+    // Same size or placement from another level: copy it out first.
+    scratch.pixels.resize(static_cast<std::size_t>(src.width) * src.height);
+    for (std::uint32_t y = 0; y < src.height; ++y)
+      std::memcpy(scratch.pixels.data() + static_cast<std::size_t>(y) * src.width, src.Row(y),
+                  src.width * sizeof(std::uint32_t));
+    src.data = scratch.pixels.data();
+    src.pitch = src.width;
+  }
+  if (srcLevel >= 0 && FAILED(texture->UnlockRect(static_cast<UINT>(srcLevel))))
+    return D3DERR_INVALIDCALL;
+
   D3DLOCKED_RECT locked{};
   if (FAILED(texture->LockRect(level, &locked, nullptr, 0))) return D3DERR_INVALIDCALL;
-  for (std::uint32_t y = 0; y < image.height; ++y) {
-    auto* row = static_cast<BYTE*>(locked.pBits) + static_cast<std::size_t>(y) * locked.Pitch;
-    const float* c = image.channels.data() + static_cast<std::size_t>(y) * image.width * 4;
-    for (std::uint32_t x = 0; x < image.width; ++x, c += 4) {
-      // Memory order of A8R8G8B8 is b, g, r, a.
-      row[x * 4 + 0] = ToByte(c[3]);
-      row[x * 4 + 1] = ToByte(c[2]);
-      row[x * 4 + 2] = ToByte(c[1]);
-      row[x * 4 + 3] = opaque ? 0xFF : ToByte(c[0]);
-    }
+  if (locked.Pitch % 4 != 0) {
+    texture->UnlockRect(level);
+    return D3DERR_INVALIDCALL;
   }
+  const Pixels dst{static_cast<std::uint32_t*>(locked.pBits), width, height,
+                   static_cast<std::size_t>(locked.Pitch) / 4};
+  if (kind == D3DX_FILTER_NONE || same) {
+    const std::uint32_t w = std::min(width, src.width), h = std::min(height, src.height);
+    for (std::uint32_t y = 0; y < height; ++y) {
+      std::uint32_t* out = dst.Row(y);
+      if (y < h) std::memcpy(out, src.Row(y), w * sizeof(std::uint32_t));
+      std::fill(out + (y < h ? w : 0), out + width, 0u);
+    }
+  } else if (horizontalFirst) {
+    VerticalPass(mid, dst, vy, scratch.accumulators);
+  } else {
+    HorizontalPass(mid, dst, hx);
+  }
+  if (opaque) ForceOpaque(dst);
   return texture->UnlockRect(level);
 }
 
@@ -184,8 +240,9 @@ UINT NextPowerOfTwo(UINT v) {
   return p;
 }
 
-UINT TextureSide(UINT requested, UINT imageSide) {
-  if (requested == D3DX_DEFAULT || requested == 0) return NextPowerOfTwo(imageSide);
+UINT TextureSide(UINT requested, UINT imageSide, UINT maxSide) {
+  if (requested == D3DX_DEFAULT || requested == 0)
+    return std::min(NextPowerOfTwo(imageSide), std::bit_floor(maxSide));
   if (requested == D3DX_DEFAULT_NONPOW2 || requested == D3DX_FROM_FILE) return imageSide;
   return requested;
 }
@@ -193,7 +250,8 @@ UINT TextureSide(UINT requested, UINT imageSide) {
 HRESULT CreateFromImage(IDirect3DDevice9* device, DecodedImage& image,
                         D3DXIMAGE_FILEFORMAT fileFormat, UINT width, UINT height, UINT mipLevels,
                         DWORD usage, D3DFORMAT format, D3DPOOL pool, DWORD filter, DWORD mipFilter,
-                        D3DCOLOR colorKey, D3DXIMAGE_INFO* srcInfo, IDirect3DTexture9** texture) {
+                        D3DCOLOR colorKey, D3DXIMAGE_INFO* srcInfo, UINT maxSide,
+                        IDirect3DTexture9** texture) {
   if (srcInfo) {
     *srcInfo = D3DXIMAGE_INFO{};
     srcInfo->Width = image.width;
@@ -218,10 +276,9 @@ HRESULT CreateFromImage(IDirect3DDevice9* device, DecodedImage& image,
     format = (image.hasAlpha || keyed) ? D3DFMT_A8R8G8B8 : D3DFMT_X8R8G8B8;
   if (format != D3DFMT_A8R8G8B8 && format != D3DFMT_X8R8G8B8) return D3DERR_INVALIDCALL;
 
-  const UINT w = TextureSide(width, image.width);
-  const UINT h = TextureSide(height, image.height);
-  if (w == 0 || h == 0 || w > platform::image::kMaxImageSide || h > platform::image::kMaxImageSide)
-    return D3DERR_INVALIDCALL;
+  const UINT w = TextureSide(width, image.width, maxSide);
+  const UINT h = TextureSide(height, image.height, maxSide);
+  if (w == 0 || h == 0 || w > maxSide || h > maxSide) return D3DERR_INVALIDCALL;
   const UINT levels = (mipLevels == D3DX_DEFAULT) ? 0 : mipLevels;
 
   IDirect3DTexture9* created = nullptr;
@@ -229,18 +286,26 @@ HRESULT CreateFromImage(IDirect3DDevice9* device, DecodedImage& image,
   if (FAILED(hr)) return hr;
 
   const bool opaque = format == D3DFMT_X8R8G8B8;
-  FloatImage level = ToFloat(image);
-  const DWORD kind = FilterKind(filter, D3DX_FILTER_TRIANGLE);
-  level = kind == D3DX_FILTER_NONE ? Place(level, w, h) : Resample(level, w, h, kind);
-  hr = Upload(created, 0, level, opaque);
+  Scratch scratch;
+  const Pixels decoded{image.pixels.data(), image.width, image.height, image.width};
+  hr = FillLevel(created, 0, decoded, -1, FilterKind(filter, D3DX_FILTER_TRIANGLE), opaque,
+                 scratch);
+  image = DecodedImage{};  // its memory is not needed for the smaller levels
   const DWORD mipKind = FilterKind(mipFilter, D3DX_FILTER_BOX);
   const DWORD count = created->GetLevelCount();
   for (DWORD i = 1; i < count && SUCCEEDED(hr); ++i) {
-    D3DSURFACE_DESC desc{};
-    created->GetLevelDesc(i, &desc);
-    level = Resample(level, desc.Width, desc.Height,
-                     mipKind == D3DX_FILTER_NONE ? D3DX_FILTER_POINT : mipKind);
-    hr = Upload(created, i, level, opaque);
+    // Each level is filtered from the one above, read in place.
+    D3DSURFACE_DESC above{};
+    D3DLOCKED_RECT locked{};
+    if (FAILED(created->GetLevelDesc(i - 1, &above)) ||
+        FAILED(created->LockRect(i - 1, &locked, nullptr, D3DLOCK_READONLY))) {
+      hr = D3DERR_INVALIDCALL;
+      break;
+    }
+    const Pixels src{static_cast<std::uint32_t*>(locked.pBits), above.Width, above.Height,
+                     static_cast<std::size_t>(locked.Pitch) / 4};
+    hr = FillLevel(created, i, src, static_cast<int>(i - 1),
+                   mipKind == D3DX_FILTER_NONE ? D3DX_FILTER_POINT : mipKind, opaque, scratch);
   }
   if (FAILED(hr)) {
     created->Release();
@@ -254,19 +319,24 @@ HRESULT DecodeAndCreate(IDirect3DDevice9* device, const unsigned char* data, std
                         UINT width, UINT height, UINT mipLevels, DWORD usage, D3DFORMAT format,
                         D3DPOOL pool, DWORD filter, DWORD mipFilter, D3DCOLOR colorKey,
                         D3DXIMAGE_INFO* srcInfo, IDirect3DTexture9** texture) {
+  // The largest picture worth decoding is the largest texture the device can hold.
+  D3DCAPS9 caps{};
+  if (FAILED(device->GetDeviceCaps(&caps))) return D3DERR_INVALIDCALL;
+  const UINT maxSide = std::min(caps.MaxTextureWidth, caps.MaxTextureHeight);
+  if (maxSide == 0) return D3DERR_INVALIDCALL;
   DecodedImage image;
   D3DXIMAGE_FILEFORMAT fileFormat;
   if (platform::image::IsPng(data, size)) {
-    if (!platform::image::ReadPng(data, size, &image)) return D3DXERR_INVALIDDATA;
+    if (!platform::image::ReadPng(data, size, &image, maxSide)) return D3DXERR_INVALIDDATA;
     fileFormat = D3DXIFF_PNG;
   } else if (platform::image::IsJpeg(data, size)) {
-    if (!platform::image::ReadJpeg(data, size, &image)) return D3DXERR_INVALIDDATA;
+    if (!platform::image::ReadJpeg(data, size, &image, maxSide)) return D3DXERR_INVALIDDATA;
     fileFormat = D3DXIFF_JPG;
   } else {
     return D3DXERR_INVALIDDATA;
   }
   return CreateFromImage(device, image, fileFormat, width, height, mipLevels, usage, format, pool,
-                         filter, mipFilter, colorKey, srcInfo, texture);
+                         filter, mipFilter, colorKey, srcInfo, maxSide, texture);
 }
 
 }  // namespace

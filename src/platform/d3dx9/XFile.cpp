@@ -1,6 +1,9 @@
 // The .X parser over either token stream, and the readers of the standard templates.
 #include "platform/d3dx9/XFile.h"
 
+#include <zlib.h>
+
+#include <algorithm>
 #include <cstring>
 #include <unordered_map>
 
@@ -142,6 +145,7 @@ class XFileParser {
             v.bits = t.integer;
           }
           object->values.push_back(v);
+          tokens_.TakeRestOfList(&object->values);
           break;
         }
         case XTok::Float: {
@@ -149,6 +153,7 @@ class XFileParser {
           v.kind = XValue::Float;
           std::memcpy(&v.bits, &t.number, sizeof v.bits);
           object->values.push_back(v);
+          tokens_.TakeRestOfList(&object->values);
           break;
         }
         case XTok::String: {
@@ -220,6 +225,97 @@ class XFileParser {
   std::size_t objectCount_ = 0;
 };
 
+namespace {
+
+std::uint32_t Le16(const unsigned char* p) {
+  return p[0] | (std::uint32_t{p[1]} << 8);
+}
+
+std::uint32_t Le32(const unsigned char* p) {
+  return Le16(p) | (Le16(p + 2) << 16);
+}
+
+// Inflates a tzip/bzip file into the text or binary file it stands for (header
+// rewritten, body appended): after the header a DWORD gives the whole inflated size
+// counting the header, then blocks of WORD inflated size (at most 32 KiB), WORD stored
+// size (counting the "CK" signature), "CK" and raw deflate data. Each block may refer
+// back into the previous 32 KiB of output, so that output is its preset dictionary.
+// The declared size is checked against a cap and against what the blocks present could
+// hold before anything is allocated, and every block must fill exactly its stated size.
+bool InflateMsZip(const unsigned char* data, std::size_t size, std::string* out,
+                  std::string* error) {
+  constexpr std::size_t kHeader = 16, kBlockMax = 32768, kMinBlock = 4 + 2 + 2;
+  if (size < kHeader + 4) {
+    *error = "compressed .X file too short for its size field";
+    return false;
+  }
+  const std::uint32_t total = Le32(data + kHeader);
+  const std::size_t blockRoom = (size - kHeader - 4) / kMinBlock;
+  if (total < kHeader || total - kHeader > XFile::kMaxInflatedBytes ||
+      total - kHeader > blockRoom * kBlockMax) {
+    *error = "compressed .X file declares an impossible inflated size";
+    return false;
+  }
+  const std::size_t body = total - kHeader;
+  out->assign(reinterpret_cast<const char*>(data), kHeader);
+  out->replace(8, 4, data[8] == 't' ? "txt " : "bin ");
+  out->resize(total);
+  auto* dst = reinterpret_cast<unsigned char*>(out->data()) + kHeader;
+
+  z_stream z{};
+  if (inflateInit2(&z, -MAX_WBITS) != Z_OK) {
+    *error = "compressed .X file: inflater unavailable";
+    return false;
+  }
+  std::size_t at = kHeader + 4, written = 0;
+  bool ok = true;
+  while (ok && at < size) {
+    if (size - at < 6) {
+      *error = "compressed .X file: truncated block header";
+      ok = false;
+      break;
+    }
+    const std::size_t inflated = Le16(data + at), stored = Le16(data + at + 2);
+    if (inflated == 0 || inflated > kBlockMax || stored < 2 || stored > size - at - 4 ||
+        data[at + 4] != 'C' || data[at + 5] != 'K' || inflated > body - written) {
+      *error = "compressed .X file: bad or truncated block";
+      ok = false;
+      break;
+    }
+    const std::size_t history = std::min(written, kBlockMax);
+    inflateReset(&z);
+    if (history > 0 &&
+        inflateSetDictionary(&z, dst + written - history, static_cast<uInt>(history)) != Z_OK) {
+      *error = "compressed .X file: bad block history";
+      ok = false;
+      break;
+    }
+    z.next_in = const_cast<Bytef*>(data + at + 6);
+    z.avail_in = static_cast<uInt>(stored - 2);
+    z.next_out = dst + written;
+    z.avail_out = static_cast<uInt>(inflated);
+    if (inflate(&z, Z_FINISH) != Z_STREAM_END || z.avail_out != 0) {
+      *error = "compressed .X file: block does not inflate to its stated size";
+      ok = false;
+      break;
+    }
+    written += inflated;
+    at += 4 + stored;
+  }
+  inflateEnd(&z);
+  if (ok && written != body) {
+    *error = "compressed .X file: blocks do not add up to the declared size";
+    ok = false;
+  }
+  if (!ok) {
+    out->clear();
+    out->shrink_to_fit();
+  }
+  return ok;
+}
+
+}  // namespace
+
 bool XFile::Parse(const void* data, std::size_t size) {
   objects_.clear();
   templates_.clear();
@@ -241,8 +337,16 @@ bool XFile::Parse(const void* data, std::size_t size) {
     return false;
   }
   const std::string_view format(bytes + 8, 4);
-  if (format == "tzip" || format == "bzip" || format == "cmp ") {
-    error_ = "compressed .X files are not supported";
+  if (format == "tzip" || format == "bzip") {
+    std::string inflated;
+    if (!InflateMsZip(reinterpret_cast<const unsigned char*>(bytes), size, &inflated, &error_)) {
+      errorOffset_ = 16;
+      return false;
+    }
+    return Parse(inflated.data(), inflated.size());
+  }
+  if (format == "cmp ") {
+    error_ = "compressed .X format \"cmp \" is not supported";
     errorOffset_ = 8;
     return false;
   }

@@ -74,9 +74,12 @@ class XFile {
   // Limits that keep a hostile file from exhausting the stack or memory.
   static constexpr int kMaxDepth = 64;
   static constexpr std::size_t kMaxObjects = 1u << 20;
+  // The largest body a compressed (tzip/bzip) file may inflate to.
+  static constexpr std::size_t kMaxInflatedBytes = 64u << 20;
 
-  // Parses a whole file held in memory; false with Error() set on any fault:
-  // bad header, compressed file (not supported), truncation, syntax, limits.
+  // Parses a whole file held in memory, text or binary, plain or compressed; false with
+  // Error() set on any fault: bad header, bad compressed blocks, truncation, syntax,
+  // limits.
   bool Parse(const void* data, std::size_t size);
 
   const std::vector<std::unique_ptr<XObject>>& Objects() const { return objects_; }

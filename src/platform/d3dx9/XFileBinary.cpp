@@ -47,6 +47,38 @@ std::uint32_t XBinaryTokenizer::Dword(std::size_t at) const {
          (static_cast<std::uint32_t>(data_[at + 3]) << 24);
 }
 
+void XBinaryTokenizer::TakeRestOfList(std::vector<XValue>* out) {
+  if (failed_ || listLeft_ == 0) return;
+  // Lists were checked against the remaining bytes when opened.
+  const std::size_t first = out->size();
+  out->resize(first + listLeft_);
+  XValue* v = out->data() + first;
+  const std::uint8_t* p = data_ + pos_;
+  if (list_ == List::Integers) {
+    for (std::uint32_t i = 0; i < listLeft_; ++i, p += 4) {
+      v[i].kind = XValue::UInt;
+      v[i].bits = Dword(static_cast<std::size_t>(p - data_));
+    }
+  } else if (floatBytes_ == 8) {
+    for (std::uint32_t i = 0; i < listLeft_; ++i, p += 8) {
+      std::uint64_t bits = 0;
+      for (int k = 7; k >= 0; --k) bits = (bits << 8) | p[k];
+      double d;
+      std::memcpy(&d, &bits, sizeof d);
+      const float f = NarrowToFloat(d);
+      v[i].kind = XValue::Float;
+      std::memcpy(&v[i].bits, &f, sizeof f);
+    }
+  } else {
+    for (std::uint32_t i = 0; i < listLeft_; ++i, p += 4) {
+      v[i].kind = XValue::Float;
+      v[i].bits = Dword(static_cast<std::size_t>(p - data_));
+    }
+  }
+  pos_ = static_cast<std::size_t>(p - data_);
+  listLeft_ = 0;
+}
+
 XToken XBinaryTokenizer::Next() {
   if (failed_) return Fail(message_, errorOffset_);
   XToken t;

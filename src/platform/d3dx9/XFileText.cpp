@@ -1,5 +1,6 @@
 // Tokens of the text encoding: comments ("//" and "#"), single-character separators,
 // quoted strings, <GUID>s, numbers and names.
+#include <array>
 #include <charconv>
 #include <cstring>
 
@@ -8,12 +9,56 @@
 namespace platform::d3dx9 {
 namespace {
 
+// Character classes by table: the tokenizer looks at every byte of the file.
+enum : std::uint8_t { kSpace = 1, kSeparator = 2, kDigit = 4 };
+
+constexpr std::array<std::uint8_t, 256> MakeClasses() {
+  std::array<std::uint8_t, 256> t{};
+  for (unsigned char c : {' ', '\t', '\r', '\n', '\f', '\v'}) t[c] = kSpace;
+  for (unsigned char c : {'{', '}', '[', ']', '(', ')', '<', '>', ',', ';', '"'}) t[c] = kSeparator;
+  for (unsigned char c = '0'; c <= '9'; ++c) t[c] = kDigit;
+  return t;
+}
+constexpr std::array<std::uint8_t, 256> kClasses = MakeClasses();
+
 bool IsSpace(char c) {
-  return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v';
+  return kClasses[static_cast<unsigned char>(c)] & kSpace;
 }
 
-bool IsSeparator(char c) {
-  return std::strchr("{}[]()<>,;\"", c) != nullptr && c != '\0';
+bool EndsWord(char c) {
+  return kClasses[static_cast<unsigned char>(c)] & (kSpace | kSeparator);
+}
+
+// Powers of ten that a double holds exactly.
+constexpr double kExactTens[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                 1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+
+// The common decimal form "digits.digits" (no exponent) with at most 15 significant
+// digits: the digits as an integer and the power of ten are both exact doubles, so one
+// division gives the correctly rounded value, the same as a full conversion. False for
+// anything else, which then takes the full conversion.
+bool ParseSimpleDecimal(const char* p, const char* end, double* out) {
+  std::uint64_t digits = 0;
+  int count = 0, fraction = 0;
+  bool point = false, any = false;
+  for (; p < end; ++p) {
+    const char c = *p;
+    if (c >= '0' && c <= '9') {
+      any = true;
+      if (digits != 0 || c != '0') ++count;
+      digits = digits * 10 + static_cast<unsigned>(c - '0');
+      if (point) ++fraction;
+      if (count > 15) return false;
+    } else if (c == '.' && !point) {
+      point = true;
+    } else {
+      return false;
+    }
+  }
+  if (!any || fraction > 22) return false;
+  *out = static_cast<double>(digits) / kExactTens[fraction];
+  return true;
 }
 
 int HexDigit(char c) {
@@ -81,14 +126,48 @@ bool ParseNumber(std::string_view word, XToken* token) {
     }
   }
   double d = 0;
-  const auto result = std::from_chars(p, end, d);
-  if (result.ec != std::errc() || result.ptr != end) return false;
+  if (!ParseSimpleDecimal(p, end, &d)) {
+    const auto result = std::from_chars(p, end, d);
+    if (result.ec != std::errc() || result.ptr != end) return false;
+  }
   token->kind = XTok::Float;
   token->number = NarrowToFloat(negative ? -d : d);
   return true;
 }
 
 }  // namespace
+
+void XTextTokenizer::TakeRestOfList(std::vector<XValue>* out) {
+  if (failed_) return;
+  for (;;) {
+    while (pos_ < size_ && IsSpace(data_[pos_])) ++pos_;
+    if (pos_ >= size_) return;
+    const char c = data_[pos_];
+    if (c == ';' || c == ',') {
+      ++pos_;
+      continue;
+    }
+    if (c == '#' || (c == '/' && pos_ + 1 < size_ && data_[pos_ + 1] == '/')) {
+      while (pos_ < size_ && data_[pos_] != '\n') ++pos_;
+      continue;
+    }
+    if (!((c >= '0' && c <= '9') || c == '-' || c == '+' || c == '.')) return;
+    std::size_t end = pos_;
+    while (end < size_ && !EndsWord(data_[end])) ++end;
+    XToken t;
+    if (!ParseNumber(std::string_view(data_ + pos_, end - pos_), &t)) return;  // Next() decides
+    pos_ = end;
+    XValue v;
+    if (t.kind == XTok::Integer) {
+      v.kind = t.negative ? XValue::NegInt : XValue::UInt;
+      v.bits = t.negative ? 0u - t.integer : t.integer;
+    } else {
+      v.kind = XValue::Float;
+      std::memcpy(&v.bits, &t.number, sizeof v.bits);
+    }
+    out->push_back(v);
+  }
+}
 
 XToken XTextTokenizer::Next() {
   if (failed_) return Fail(message_, errorOffset_);
@@ -174,7 +253,7 @@ XToken XTextTokenizer::Next() {
       break;
   }
   std::size_t end = pos_;
-  while (end < size_ && !IsSpace(data_[end]) && !IsSeparator(data_[end])) ++end;
+  while (end < size_ && !EndsWord(data_[end])) ++end;
   const std::string_view word(data_ + pos_, end - pos_);
   pos_ = end;
   if (ParseNumber(word, &t)) return t;

@@ -8,7 +8,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
+#include <vector>
 
+#include "platform/d3dx9/XFile.h"
 #include "platform/win32/Win32Types.h"
 
 namespace platform::d3dx9 {
@@ -59,6 +61,11 @@ class XTokenizer {
   // The next token; XTok::Error with message() set on malformed input. Once End or
   // Error is returned, every later call returns the same.
   virtual XToken Next() = 0;
+  // Right after a number token: appends the numbers that follow it in the same list (a
+  // binary list's remaining values; in text, numbers and separators up to the next
+  // other token) to *out in one go, exactly as the parser would have taken them one
+  // token at a time.
+  virtual void TakeRestOfList(std::vector<XValue>*) {}
   const char* message() const { return message_; }
   std::size_t errorOffset() const { return errorOffset_; }
 
@@ -82,6 +89,9 @@ class XTextTokenizer final : public XTokenizer {
   XTextTokenizer(const char* data, std::size_t size, std::size_t start)
       : data_(data), size_(size), pos_(start) {}
   XToken Next() override;
+  // Text lists are numbers between separators: this takes them, with the separators,
+  // up to the first token that is anything else, which Next() then returns.
+  void TakeRestOfList(std::vector<XValue>* out) override;
 
  private:
   const char* data_;
@@ -97,6 +107,7 @@ class XBinaryTokenizer final : public XTokenizer {
         pos_(start),
         floatBytes_(floatBits == 64 ? 8 : 4) {}
   XToken Next() override;
+  void TakeRestOfList(std::vector<XValue>* out) override;
 
  private:
   bool Have(std::size_t n) const { return size_ - pos_ >= n; }

@@ -8,8 +8,9 @@
 
 namespace platform::image {
 
-// The largest image side the readers accept; anything larger is refused before any
-// pixel memory is allocated.
+// The largest image side the readers accept unless the caller names its own limit (a
+// texture loader passes its device's largest texture side); anything larger is refused
+// before any pixel memory is allocated.
 constexpr std::uint32_t kMaxImageSide = 4096;
 
 struct DecodedImage {
@@ -19,9 +20,10 @@ struct DecodedImage {
   std::vector<std::uint32_t> pixels;  // width × height ARGB values
 };
 
-// A header's claimed size is acceptable: both sides from 1 to kMaxImageSide.
-inline bool IsAcceptableImageSize(std::uint64_t width, std::uint64_t height) {
-  return width >= 1 && height >= 1 && width <= kMaxImageSide && height <= kMaxImageSide;
+// A header's claimed size is acceptable: both sides from 1 to maxSide.
+inline bool IsAcceptableImageSize(std::uint64_t width, std::uint64_t height,
+                                  std::uint32_t maxSide = kMaxImageSide) {
+  return width >= 1 && height >= 1 && width <= maxSide && height <= maxSide;
 }
 
 }  // namespace platform::image

@@ -13,6 +13,7 @@ namespace platform::image {
 bool IsJpeg(const unsigned char* data, std::size_t size);
 
 // Decodes a whole JPEG file held in memory; false (and an empty image) on any error.
-bool ReadJpeg(const unsigned char* data, std::size_t size, DecodedImage* out);
+bool ReadJpeg(const unsigned char* data, std::size_t size, DecodedImage* out,
+              std::uint32_t maxSide = kMaxImageSide);
 
 }  // namespace platform::image

@@ -35,14 +35,13 @@ struct DecodeState {
   png_structp png = nullptr;
   png_infop info = nullptr;
   std::vector<png_bytep> rows;
-  std::vector<unsigned char> rgba;
 };
 
-bool Decode(DecodeState& s, MemoryReader& reader, DecodedImage* out) {
+bool Decode(DecodeState& s, MemoryReader& reader, std::uint32_t maxSide, DecodedImage* out) {
   if (setjmp(png_jmpbuf(s.png))) return false;
 
   png_set_read_fn(s.png, &reader, ReadFromMemory);
-  png_set_user_limits(s.png, kMaxImageSide, kMaxImageSide);
+  png_set_user_limits(s.png, maxSide, maxSide);
   png_set_chunk_malloc_max(s.png, 8u * 1024u * 1024u);
   png_read_info(s.png, s.info);
 
@@ -50,7 +49,7 @@ bool Decode(DecodeState& s, MemoryReader& reader, DecodedImage* out) {
   int bitDepth = 0, colourType = 0, interlace = 0;
   png_get_IHDR(s.png, s.info, &width, &height, &bitDepth, &colourType, &interlace, nullptr,
                nullptr);
-  if (!IsAcceptableImageSize(width, height)) return false;
+  if (!IsAcceptableImageSize(width, height, maxSide)) return false;
 
   const bool hasAlpha =
       (colourType & PNG_COLOR_MASK_ALPHA) != 0 || png_get_valid(s.png, s.info, PNG_INFO_tRNS) != 0;
@@ -65,9 +64,12 @@ bool Decode(DecodeState& s, MemoryReader& reader, DecodedImage* out) {
   png_read_update_info(s.png, s.info);
   if (png_get_rowbytes(s.png, s.info) != static_cast<png_size_t>(width) * 4) return false;
 
-  s.rgba.resize(static_cast<std::size_t>(width) * height * 4);
+  // Rows are decoded as r, g, b, a bytes straight into the output's pixel memory and
+  // turned into ARGB values in place, so the picture is held only once.
+  out->pixels.resize(static_cast<std::size_t>(width) * height);
+  auto* bytes = reinterpret_cast<unsigned char*>(out->pixels.data());
   s.rows.resize(height);
-  for (png_uint_32 y = 0; y < height; ++y) s.rows[y] = s.rgba.data() + std::size_t{y} * width * 4;
+  for (png_uint_32 y = 0; y < height; ++y) s.rows[y] = bytes + std::size_t{y} * width * 4;
   png_read_image(s.png, s.rows.data());
   // A file cut off after its pixel data is still truncated: insist on its end chunk.
   png_read_end(s.png, nullptr);
@@ -75,12 +77,11 @@ bool Decode(DecodeState& s, MemoryReader& reader, DecodedImage* out) {
   out->width = width;
   out->height = height;
   out->hasAlpha = hasAlpha;
-  out->pixels.resize(static_cast<std::size_t>(width) * height);
-  const unsigned char* p = s.rgba.data();
   for (std::uint32_t& pixel : out->pixels) {
+    unsigned char p[4];
+    std::memcpy(p, &pixel, 4);
     pixel = (std::uint32_t{p[3]} << 24) | (std::uint32_t{p[0]} << 16) | (std::uint32_t{p[1]} << 8) |
             p[2];
-    p += 4;
   }
   return true;
 }
@@ -91,7 +92,8 @@ bool IsPng(const unsigned char* data, std::size_t size) {
   return data && size >= 8 && png_sig_cmp(data, 0, 8) == 0;
 }
 
-bool ReadPng(const unsigned char* data, std::size_t size, DecodedImage* out) {
+bool ReadPng(const unsigned char* data, std::size_t size, DecodedImage* out,
+             std::uint32_t maxSide) {
   if (!out) return false;
   *out = DecodedImage{};
   if (!IsPng(data, size)) return false;
@@ -105,7 +107,7 @@ bool ReadPng(const unsigned char* data, std::size_t size, DecodedImage* out) {
     return false;
   }
   MemoryReader reader{data, size, 0};
-  const bool ok = Decode(state, reader, out);
+  const bool ok = Decode(state, reader, maxSide, out);
   png_destroy_read_struct(&state.png, &state.info, nullptr);
   if (!ok) *out = DecodedImage{};
   return ok;

@@ -12,6 +12,7 @@ namespace platform::image {
 bool IsPng(const unsigned char* data, std::size_t size);
 
 // Decodes a whole PNG file held in memory; false (and an empty image) on any error.
-bool ReadPng(const unsigned char* data, std::size_t size, DecodedImage* out);
+bool ReadPng(const unsigned char* data, std::size_t size, DecodedImage* out,
+              std::uint32_t maxSide = kMaxImageSide);
 
 }  // namespace platform::image

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <zlib.h>
 
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -11,6 +12,7 @@
 #include "engine/gui/Texture.h"
 #include "platform/d3d9/D3D9Headless.h"
 #include "platform/d3dx9/D3DX9Texture.h"
+#include "platform/image/JpegReader.h"
 #include "support/HeadlessDevice.h"
 #include "support/TestImages.h"
 
@@ -309,6 +311,91 @@ TEST_F(TextureLoadTest, OversizedHeadersAreRefusedBeforeDecoding) {
   t->Release();
   ASSERT_EQ(FromMemory(jpeg, &t), D3D_OK);
   t->Release();
+}
+
+TEST_F(TextureLoadTest, JpegWarningsRefuseOnlyDamageBeforeTheLastRow) {
+  std::vector<std::uint32_t> pixels(64 * 48);
+  for (std::size_t i = 0; i < pixels.size(); ++i) pixels[i] = 0xFF000000u | (i * 2654435761u);
+  const std::string jpeg = EncodeJpeg(64, 48, pixels);
+  ASSERT_EQ(jpeg.substr(jpeg.size() - 2), "\xFF\xD9");
+  platform::image::DecodedImage reference;
+  ASSERT_TRUE(platform::image::ReadJpeg(
+      reinterpret_cast<const unsigned char*>(jpeg.data()), jpeg.size(), &reference));
+
+  std::string newerJfif = jpeg;
+  ASSERT_EQ(newerJfif.substr(6, 4), "JFIF");
+  newerJfif[11] = 2;  // a major revision this decoder does not know
+  const std::string body = jpeg.substr(0, jpeg.size() - 2);
+
+  struct Case {
+    const char* label;
+    std::string bytes;
+    bool loads;
+  };
+  const Case cases[] = {
+      {"unknown JFIF revision", newerJfif, true},
+      {"no end marker after the last row", body, true},
+      {"stray bytes between the last row and the end marker", body + "\x12\x34\xFF\xD9", true},
+      {"cut inside the last rows", jpeg.substr(0, jpeg.size() - 40), false},
+      {"cut inside the last rows, end marker put back", jpeg.substr(0, jpeg.size() - 40) + "\xFF\xD9",
+       false},
+  };
+  for (const Case& c : cases) {
+    platform::image::DecodedImage image;
+    const bool ok = platform::image::ReadJpeg(
+        reinterpret_cast<const unsigned char*>(c.bytes.data()), c.bytes.size(), &image);
+    EXPECT_EQ(ok, c.loads) << c.label;
+    if (c.loads) {
+      EXPECT_EQ(image.pixels, reference.pixels) << c.label;
+    } else {
+      EXPECT_TRUE(image.pixels.empty()) << c.label;
+    }
+  }
+}
+
+std::size_t StatusKilobytes(const char* field) {
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  while (std::getline(status, line))
+    if (line.rfind(field, 0) == 0) return std::stoul(line.substr(std::string(field).size()));
+  return 0;
+}
+
+TEST_F(TextureLoadTest, LargePictureLoadsWithinFourTimesItsTexture) {
+  std::string png;
+  {
+    std::vector<std::uint32_t> pixels(3000 * 2000);
+    for (std::uint32_t y = 0; y < 2000; ++y)
+      for (std::uint32_t x = 0; x < 3000; ++x)
+        pixels[y * 3000 + x] = 0xFF000000u | ((x * 255 / 2999) << 16) | ((y * 255 / 1999) << 8);
+    png = EncodePng(3000, 2000, pixels, false);
+  }
+  ASSERT_FALSE(png.empty());
+  // Reset the peak so only what loading adds counts.
+  std::ofstream("/proc/self/clear_refs") << "5";
+  const std::size_t before = StatusKilobytes("VmRSS:");
+  IDirect3DTexture9* t = nullptr;
+  ASSERT_EQ(FromMemory(png, &t), D3D_OK);
+  const std::size_t peak = StatusKilobytes("VmHWM:");
+  D3DSURFACE_DESC d{};
+  t->GetLevelDesc(0, &d);
+  EXPECT_EQ(d.Width, 4096u);
+  EXPECT_EQ(d.Height, 2048u);
+  const std::size_t textureKb = std::size_t{4096} * 2048 * 4 / 1024;
+  if (before > 0 && peak > 0) EXPECT_LT(peak - before, 4 * textureKb);
+
+  // The gradient survives the stretch: corners, and a steady rise along the top row.
+  const auto texels = Texels(t, 0);
+  EXPECT_EQ(texels.front(), 0xFF000000u);
+  EXPECT_EQ(texels[2047 * 4096 + 4095], 0xFFFFFF00u);
+  for (std::size_t x = 1; x < 4096; ++x)
+    ASSERT_GE(Channel(texels[x], 16), Channel(texels[x - 1], 16)) << x;
+  t->Release();
+
+  // Wider than the device's largest texture: refused before decoding.
+  const std::string tooWide = WithPngSize(EncodePng(16, 16, std::vector<std::uint32_t>(256), false),
+                                          4097, 16);
+  EXPECT_EQ(FromMemory(tooWide, &t), D3DXERR_INVALIDDATA);
 }
 
 }  // namespace

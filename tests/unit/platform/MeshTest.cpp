@@ -229,7 +229,7 @@ TEST_F(MeshTest, CubeSplitsVerticesByNormalAndKeepsMaterials) {
   EXPECT_EQ(generated, l.adjacency);
 }
 
-TEST_F(MeshTest, TextAndBinaryEncodingsLoadToIdenticalBuffers) {
+TEST_F(MeshTest, TextBinaryAndCompressedEncodingsLoadToIdenticalBuffers) {
   XNode frame = FrameNode("Root");
   frame.Add(MatrixNode(Translation(0, 0, 5)));
   frame.Add(CubeMesh());
@@ -245,15 +245,25 @@ TEST_F(MeshTest, TextAndBinaryEncodingsLoadToIdenticalBuffers) {
                   {true, true, false, 0},
                   {true, false, true, 3},
                   {true, true, true, 1}};
+  std::vector<std::pair<std::string, std::string>> files;  // label, bytes
   for (const auto& v : variants) {
     XWriteOptions o;
     o.binary = v.binary;
     o.doubles = v.doubles;
     o.templates = v.templates;
     o.maxListLength = v.split;
+    const std::string label = std::to_string(v.binary) + std::to_string(v.doubles) +
+                              std::to_string(v.templates) + std::to_string(v.split);
+    const std::string plain = WriteXFile(model, o);
+    files.emplace_back(label, plain);
+    // Compressed twins: one block, and small blocks that refer back across blocks.
+    files.emplace_back(label + " compressed", CompressXFile(plain));
+    files.emplace_back(label + " compressed in small blocks", CompressXFile(plain, 200));
+  }
+  for (const auto& [label, file] : files) {
     Loaded l;
-    Load(WriteXFile(model, o), &l);
-    ASSERT_EQ(l.hr, D3D_OK) << v.binary << v.doubles << v.templates << v.split;
+    Load(file, &l);
+    ASSERT_EQ(l.hr, D3D_OK) << label;
     EXPECT_EQ(l.mesh->GetFVF(), reference.mesh->GetFVF());
     EXPECT_EQ(l.vertices, reference.vertices);
     EXPECT_EQ(l.indices, reference.indices);

@@ -173,7 +173,8 @@ TEST(XFileTest, HeadersOtherThanTextOrBinaryAreRefused) {
     std::string header;
     const char* error;
   } cases[] = {
-      {"xof 0303tzip0032", "compressed"}, {"xof 0303bzip0032", "compressed"},
+      {"xof 0303tzip0032", "inflated size"}, {"xof 0303bzip0032", "inflated size"},
+      {"xof 0303cmp 0032", "not supported"},
       {"xof 0303txt 0016", "float"},      {"xof 0303abc 0032", "format"},
       {"xif 0303txt 0032", "not a .X"},   {"xof 0403txt 0032", "not a .X"},
       {"xof 0303txt", "too short"},
@@ -240,6 +241,49 @@ TEST(XFileTest, EveryTruncationOfAValidFileFailsCleanly) {
         EXPECT_TRUE(x.Objects().empty()) << "binary=" << binary << " n=" << n;
       }
     }
+  }
+}
+
+TEST(XFileTest, DamagedCompressedFilesFailCleanly) {
+  XWriteOptions o;
+  o.binary = true;
+  const std::string plain = WriteXFile({CubeMesh()}, o);
+  const std::string file = CompressXFile(plain, 64);  // many blocks
+  XFile reference;
+  ASSERT_TRUE(reference.Parse(file.data(), file.size())) << reference.Error();
+  ASSERT_EQ(reference.Objects().size(), 1u);
+  EXPECT_TRUE(reference.IsBinary());
+
+  auto withDword = [](std::string s, std::size_t at, std::uint32_t v) {
+    for (int i = 0; i < 4; ++i) s[at + i] = static_cast<char>(v >> (8 * i));
+    return s;
+  };
+  auto withByte = [](std::string s, std::size_t at, char v) {
+    s[at] = v;
+    return s;
+  };
+  const std::uint16_t firstInflated = static_cast<std::uint8_t>(file[20]);
+  const std::pair<const char*, std::string> cases[] = {
+      // Sizes refused before anything is allocated for them.
+      {"declares 4 GiB", withDword(file, 16, 0xFFFFFFF0u)},
+      {"declares more than its blocks can hold", withDword(file, 16, 64u << 20)},
+      {"declares less than its header", withDword(file, 16, 15)},
+      {"declares one byte more", withDword(file, 16, static_cast<std::uint32_t>(plain.size() + 1))},
+      {"declares one byte less", withDword(file, 16, static_cast<std::uint32_t>(plain.size() - 1))},
+      {"block without its signature", withByte(file, 24, 'X')},
+      {"block claims one byte more", withByte(file, 20, static_cast<char>(firstInflated + 1))},
+      {"block claims one byte less", withByte(file, 20, static_cast<char>(firstInflated - 1))},
+      {"deflate data damaged", withByte(file, 26, '\xFF')},
+      {"trailing bytes", file + "\x01"},
+  };
+  for (const auto& [label, bytes] : cases) {
+    XFile x;
+    EXPECT_FALSE(x.Parse(bytes.data(), bytes.size())) << label;
+    EXPECT_FALSE(x.Error().empty()) << label;
+  }
+  for (std::size_t n = 0; n < file.size(); ++n) {
+    XFile x;
+    EXPECT_FALSE(x.Parse(file.data(), n)) << "cut at " << n;
   }
 }
 

@@ -5,6 +5,9 @@
 #include <cmath>
 #include <cstddef>
 #include <cstring>
+#include <functional>
+#include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -162,6 +165,72 @@ TEST(SceneGraph, RemoveChildRemovesEveryEntry) {
   c.parent = &root;
   root.RemoveChild(&c);
   EXPECT_EQ(root.children, (std::vector<SceneNode*>{&other}));
+}
+
+// A hook that changes its parent's child list in the middle of the parent's walk.
+class MutatingNode : public ProbeNode {
+ public:
+  using ProbeNode::ProbeNode;
+  void OnUpdate() override {
+    ProbeNode::OnUpdate();
+    if (action && !acted) {
+      acted = true;
+      action();
+    }
+  }
+  std::function<void()> action;
+  bool acted = false;
+};
+
+TEST(SceneGraph, WalkSurvivesHooksThatAddOrRemoveSiblings) {
+  // Siblings live on the heap and removed ones are deleted at once, so a walk that
+  // still touched one would be caught by the address sanitizer.
+  struct Case {
+    const char* label;
+    std::vector<std::string> removed;  // by the hook, in this order
+    bool addsNode;
+    std::vector<std::string> walk;
+  };
+  const Case cases[] = {
+      {"a later sibling", {"c"}, false, {"root", "a", "b", "hook", "d"}},
+      {"an earlier sibling", {"a"}, false, {"root", "a", "b", "hook", "c", "d"}},
+      {"itself", {"hook"}, false, {"root", "a", "b", "hook", "c", "d"}},
+      {"itself and both neighbours", {"b", "hook", "c"}, false, {"root", "a", "b", "hook", "d"}},
+      {"every sibling", {"a", "b", "c", "d"}, false, {"root", "a", "b", "hook"}},
+      {"none, adding one", {}, true, {"root", "a", "b", "hook", "c", "d", "e"}},
+      {"a later one, adding one", {"d"}, true, {"root", "a", "b", "hook", "c", "e"}},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string> log;
+    ProbeNode root("root", &log);
+    std::map<std::string, std::unique_ptr<ProbeNode>> owned;
+    for (const char* name : {"a", "b", "c", "d"}) owned[name] = std::make_unique<ProbeNode>(name, &log);
+    MutatingNode hook("hook", &log);
+    ProbeNode added("e", &log);
+    for (SceneNode* n : std::vector<SceneNode*>{owned["a"].get(), owned["b"].get(), &hook,
+                                                owned["c"].get(), owned["d"].get()})
+      root.AddChild(n);
+    hook.action = [&] {
+      for (const std::string& name : c.removed) {
+        if (name == "hook") {
+          root.RemoveChild(&hook);
+        } else {
+          root.RemoveChild(owned[name].get());
+          owned.erase(name);
+        }
+      }
+      if (c.addsNode) root.AddChild(&added);
+    };
+    root.Update();
+    EXPECT_EQ(log, c.walk) << c.label;
+
+    // The next walk sees exactly what is left.
+    log.clear();
+    root.Update();
+    std::vector<std::string> left = {"root"};
+    for (SceneNode* n : root.children) left.push_back(static_cast<ProbeNode*>(n)->name);
+    EXPECT_EQ(log, left) << c.label;
+  }
 }
 
 TEST(SceneGraph, BoundingSphereSurfaceCountsAsInside) {

@@ -1,6 +1,7 @@
-// The OpenGL 2.1 (compatibility, fixed-function) drawing backend: an off-screen back buffer
-// drawn letterboxed into the window on Present, and every draw translated from the device
-// state into GL state through a shadow that only touches GL when a value changes.
+// The OpenGL 2.1 (compatibility, fixed-function) drawing backend: the back buffer is the
+// window's own when the window has exactly its size, otherwise an off-screen target drawn
+// letterboxed into the window on Present; every draw is translated from the device state
+// into GL state through a shadow that only touches GL when a value changes.
 #pragma once
 
 #include <array>
@@ -11,6 +12,7 @@
 #include "platform/d3d9/gl/GLFunctions.h"
 
 struct SDL_Window;
+union SDL_Event;
 
 namespace platform::d3d9::gl {
 
@@ -32,6 +34,16 @@ class Shadow {
  private:
   T value_{};
   bool known_ = false;
+};
+
+// Where one vertex array points: the buffer bound when it was set (0: client memory),
+// the pointer or offset, the stride and the component count.
+struct ArrayPointer {
+  GLuint buffer = 0;
+  const void* pointer = nullptr;
+  GLsizei stride = 0;
+  GLint size = 0;
+  bool operator==(const ArrayPointer&) const = default;
 };
 
 // The GL texture-environment combiner setup of one unit.
@@ -73,6 +85,8 @@ class GLBackend final : public RenderBackend {
 
   // The back buffer as ARGB words, top row first.
   bool ReadBack(std::vector<std::uint32_t>* argb, UINT* width, UINT* height);
+  // Whether the back buffer is the window's own (no off-screen target, no copy).
+  bool DrawsIntoWindow() const { return width_ != 0 && framebuffer_ == 0; }
 
  private:
   struct FvfLayout {
@@ -90,6 +104,15 @@ class GLBackend final : public RenderBackend {
   bool MakeCurrent();
   bool CreateBackBuffer(const D3DPRESENT_PARAMETERS& params);
   void DestroyBackBuffer();
+  // Off-screen target of the back buffer's size, or none when drawing into the window.
+  bool CreateTarget();
+  void DestroyTarget();
+  // Whether the window itself can serve as the back buffer: same size, same alpha.
+  bool WindowFitsBackBuffer();
+  // Moves to or from drawing into the window when the window's size no longer suits
+  // the target in use; the back buffer's contents start afresh (black) after a move.
+  bool FollowWindowSize();
+  void ClearNewBackBuffer();
   void ApplyWindowMode(const D3DPRESENT_PARAMETERS& params);
   void InitContextState();
   void ForgetShadows();
@@ -103,8 +126,9 @@ class GLBackend final : public RenderBackend {
   void ApplyFog(const DeviceState& state, bool pretransformed);
   void ApplyStages(const DeviceState& state, const FvfLayout& layout);
   void ApplyStage(int unit, const DeviceState& state, const FvfLayout& layout);
-  void SetVertexArrays(const DeviceState& state, const FvfLayout& layout, const BYTE* base,
-                       UINT stride);
+  void SetVertexArrays(const DeviceState& state, const FvfLayout& layout, GLuint vbo,
+                       const BYTE* base, UINT stride);
+  void ForgetArrayPointers();
   // Binds the stage's texture (or white when it has none usable); false for white.
   bool BindTextureObject(int unit, Texture9* texture, const DeviceState& state);
   GLuint PrepareTexture(Texture9* texture);
@@ -123,9 +147,20 @@ class GLBackend final : public RenderBackend {
   SDL_Window* window_ = nullptr;
   void* context_ = nullptr;
   D3DPRESENT_PARAMETERS params_{};
-  GLuint framebuffer_ = 0, colourBuffer_ = 0, depthBuffer_ = 0;
-  UINT width_ = 0, height_ = 0;
+  GLuint framebuffer_ = 0, colourBuffer_ = 0, depthBuffer_ = 0;  // 0: drawing into the window
+  UINT width_ = 0, height_ = 0;  // 0: no back buffer
+  bool alphaFormat_ = false;     // A8R8G8B8 rather than X8R8G8B8
+  bool stencilFormat_ = false;   // the depth format has stencil bits
+  // Letterbox bars are drawn for a few presents after the window's size changes (each
+  // of the window's buffers needs them once), not every frame.
+  int barsLeft_ = 0;
+  int barsWidth_ = -1, barsHeight_ = -1;
   bool hadFocus_ = false;
+  // The window's flags as last read; SDL changes them only while it queues a window
+  // event, which marks them stale, so draws need not ask SDL each time.
+  std::uint32_t windowFlags_ = 0;
+  bool windowFlagsStale_ = true;
+  static int WatchWindowEvents(void* backend, SDL_Event* event);
   int windowedWidth_ = 0, windowedHeight_ = 0;  // the window's size before full screen
   GLuint whiteTexture_ = 0;
 
@@ -163,6 +198,12 @@ class GLBackend final : public RenderBackend {
   Shadow<std::array<DWORD, 6>> fogParams_;
   Shadow<std::array<DWORD, 2>> lightModel_;
   Shadow<bool> specularOn_;
+  Shadow<ArrayPointer> vertexPointer_, normalPointer_, colorPointer_, secondaryPointer_;
+  std::array<Shadow<ArrayPointer>, kGLStages> texCoordPointer_;
+  // GL's current normal is (0, 0, 0) / current colour is white; a draw with the
+  // matching array enabled leaves the current value undefined, so these are forgotten.
+  bool currentNormalZero_ = false;
+  bool currentColourWhite_ = false;
   // Whether GL's eye space is camera space with z flipped (for a camera looking along +z).
   bool eyeFlip_ = true;
   bool lightsFlip_ = true;
@@ -174,6 +215,8 @@ class GLBackend final : public RenderBackend {
   std::uint64_t transformVersion_ = ~0ull;
   int transformMode_ = -1;  // 0: world/view/projection, 1: pre-transformed
   std::array<DWORD, 4> transformViewport_{};
+  D3DMATRIX projection_{};                  // in GL's projection matrix (mode 0)
+  std::array<D3DMATRIX, 2> modelView_{};  // view and world in GL's modelview (mode 0)
 };
 
 GLBackend* AsGLBackend(RenderBackend* backend);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <utility>
 
 #include "platform/d3d9/Device9.h"
 #include "platform/d3d9/gl/GLBackend.h"
@@ -365,8 +366,35 @@ GLBackend::FvfLayout GLBackend::DecodeFvf(DWORD fvf) {
   return l;
 }
 
+namespace {
+
+// The lowest and highest of count indices of indexSize bytes (lo > hi when count is 0).
+std::pair<unsigned long long, unsigned long long> IndexRange(const BYTE* bytes, std::size_t count,
+                                                              std::size_t indexSize) {
+  std::uint32_t lo = 0xFFFFFFFFu, hi = 0;
+  if (indexSize == 4) {
+    for (std::size_t i = 0; i < count; ++i) {
+      std::uint32_t v;
+      std::memcpy(&v, bytes + 4 * i, 4);
+      lo = std::min(lo, v);
+      hi = std::max(hi, v);
+    }
+  } else {
+    for (std::size_t i = 0; i < count; ++i) {
+      std::uint16_t v;
+      std::memcpy(&v, bytes + 2 * i, 2);
+      lo = std::min<std::uint32_t>(lo, v);
+      hi = std::max<std::uint32_t>(hi, v);
+    }
+  }
+  if (count == 0) return {1, 0};
+  return {lo, hi};
+}
+
+}  // namespace
+
 void GLBackend::Draw(const DeviceState& state, const DrawCall& call) {
-  if (!framebuffer_ || call.primitiveCount == 0 || !MakeCurrent()) return;
+  if (!width_ || call.primitiveCount == 0 || !MakeCurrent()) return;
   const FvfLayout layout = DecodeFvf(call.fvf);
   // A stride shorter than the format would read past each vertex.
   if (!layout.valid || call.stride < layout.size) return;
@@ -409,27 +437,30 @@ void GLBackend::Draw(const DeviceState& state, const DrawCall& call) {
     } else {
       bytes = call.userIndices;
     }
-    // Indices out of range would make GL read outside the vertex data.
-    unsigned long long lo = ~0ull, hi = 0;
-    if (indexSize == 4) {
-      for (UINT i = 0; i < indexCount; ++i) {
-        std::uint32_t v;
-        std::memcpy(&v, bytes + 4 * i, 4);
-        lo = std::min<unsigned long long>(lo, v);
-        hi = std::max<unsigned long long>(hi, v);
-      }
-    } else {
-      for (UINT i = 0; i < indexCount; ++i) {
-        std::uint16_t v;
-        std::memcpy(&v, bytes + 2 * i, 2);
-        lo = std::min<unsigned long long>(lo, v);
-        hi = std::max<unsigned long long>(hi, v);
-      }
-    }
+    // Indices out of range would make GL read outside the vertex data. A buffer's whole
+    // range is kept with it, so a draw from an unchanged buffer whose every index fits
+    // needs no reading; otherwise the draw's own indices decide.
     base = call.userIndices ? 0 : call.baseVertex;
-    if (base + static_cast<long long>(lo) < 0 ||
-        base + static_cast<long long>(hi) >= static_cast<long long>(available))
-      return;
+    auto fits = [&](unsigned long long lo, unsigned long long hi) {
+      return lo <= hi && base + static_cast<long long>(lo) >= 0 &&
+             base + static_cast<long long>(hi) < static_cast<long long>(available);
+    };
+    bool safe = false;
+    if (call.indexBuffer) {
+      IndexBuffer9* buffer = call.indexBuffer;
+      if (buffer->rangeIndexSize != indexSize) {
+        const auto& all = buffer->Bytes();
+        const auto [lo, hi] = IndexRange(all.data(), all.size() / indexSize, indexSize);
+        buffer->rangeLo = static_cast<std::uint32_t>(lo);
+        buffer->rangeHi = static_cast<std::uint32_t>(hi);
+        buffer->rangeIndexSize = static_cast<UINT>(indexSize);
+      }
+      safe = fits(buffer->rangeLo, buffer->rangeHi);
+    }
+    if (!safe) {
+      const auto [lo, hi] = IndexRange(bytes, indexCount, indexSize);
+      if (!fits(lo, hi)) return;
+    }
     if (call.indexBuffer && call.indexBuffer->Pool() != D3DPOOL_SYSTEMMEM) {
       ibo = PrepareIndexBuffer(call.indexBuffer);
       if (!ibo) return;
@@ -460,7 +491,7 @@ void GLBackend::Draw(const DeviceState& state, const DrawCall& call) {
       vbo ? call.vertexOffset : reinterpret_cast<std::uintptr_t>(clientBase);
   const BYTE* vertices = reinterpret_cast<const BYTE*>(
       start + static_cast<std::uintptr_t>(pointerBase * static_cast<long long>(call.stride)));
-  SetVertexArrays(state, layout, vertices, call.stride);
+  SetVertexArrays(state, layout, vbo, vertices, call.stride);
 
   const GLenum mode = PrimitiveMode(call.type);
   if (!indexed) {
@@ -572,15 +603,13 @@ void GLBackend::ApplyTransforms(const DeviceState& state, bool pretransformed) {
   const D3DVIEWPORT9& vp = state.viewport;
   const std::array<DWORD, 4> vpKey = {vp.X, vp.Y, vp.Width, vp.Height};
   const int mode = pretransformed ? 1 : 0;
-  if (mode == transformMode_ && vpKey == transformViewport_ &&
-      (pretransformed || transformVersion_ == state.transformVersion))
-    return;
+  const bool newFrame = mode != transformMode_ || vpKey != transformViewport_;
+  if (!newFrame && (pretransformed || transformVersion_ == state.transformVersion)) return;
   transformMode_ = mode;
   transformViewport_ = vpKey;
   transformVersion_ = state.transformVersion;
   const float w = static_cast<float>(std::max<DWORD>(vp.Width, 1));
   const float h = static_cast<float>(std::max<DWORD>(vp.Height, 1));
-  glMatrixMode(GL_PROJECTION);
   if (pretransformed) {
     // Screen pixels of the render target, pixel centres on integers as in Direct3D,
     // z straight into the depth range.
@@ -592,31 +621,46 @@ void GLBackend::ApplyTransforms(const DeviceState& state, bool pretransformed) {
     m[13] = 1.0f - 2.0f * (kCentreShift - static_cast<float>(vp.Y)) / h;
     m[14] = -1.0f;
     m[15] = 1.0f;
+    glMatrixMode(GL_PROJECTION);
     glLoadMatrixf(m);
     glMatrixMode(GL_MODELVIEW);
     glLoadIdentity();
     return;
   }
-  // Direct3D's clip z runs 0..w, GL's -w..w; and Direct3D's pixel centres sit half a
-  // pixel up and left of GL's.
-  GLfloat adjust[16] = {};
-  adjust[0] = 1.0f;
-  adjust[5] = 1.0f;
-  adjust[10] = 2.0f;
-  adjust[15] = 1.0f;
-  adjust[12] = 2.0f * kCentreShift / w;
-  adjust[13] = -2.0f * kCentreShift / h;
-  adjust[14] = -1.0f;
-  eyeFlip_ = LooksAlongPlusZ(state.projection);
-  glLoadMatrixf(adjust);
-  glMultMatrixf(&state.projection._11);
-  if (eyeFlip_) glMultMatrixf(kFlipZ.data());
-  // Row vectors times world then view equal, in GL's reading of the same memory,
-  // view times world; then the flip into GL's eye space when needed.
-  glMatrixMode(GL_MODELVIEW);
-  glLoadMatrixf(eyeFlip_ ? kFlipZ.data() : kIdentity.data());
-  glMultMatrixf(&state.view._11);
-  glMultMatrixf(&state.world._11);
+  // The version moves with any transform; only the matrices that really differ from
+  // what GL holds are sent again (most changes are a new world matrix alone).
+  const bool projectionChanged =
+      newFrame || std::memcmp(&projection_, &state.projection, sizeof projection_) != 0;
+  if (projectionChanged) {
+    projection_ = state.projection;
+    // Direct3D's clip z runs 0..w, GL's -w..w; and Direct3D's pixel centres sit half a
+    // pixel up and left of GL's.
+    GLfloat adjust[16] = {};
+    adjust[0] = 1.0f;
+    adjust[5] = 1.0f;
+    adjust[10] = 2.0f;
+    adjust[15] = 1.0f;
+    adjust[12] = 2.0f * kCentreShift / w;
+    adjust[13] = -2.0f * kCentreShift / h;
+    adjust[14] = -1.0f;
+    eyeFlip_ = LooksAlongPlusZ(state.projection);
+    glMatrixMode(GL_PROJECTION);
+    glLoadMatrixf(adjust);
+    glMultMatrixf(&state.projection._11);
+    if (eyeFlip_) glMultMatrixf(kFlipZ.data());
+    glMatrixMode(GL_MODELVIEW);
+  }
+  if (projectionChanged || std::memcmp(&modelView_[0], &state.view, sizeof(D3DMATRIX)) != 0 ||
+      std::memcmp(&modelView_[1], &state.world, sizeof(D3DMATRIX)) != 0) {
+    modelView_[0] = state.view;
+    modelView_[1] = state.world;
+    // Row vectors times world then view equal, in GL's reading of the same memory,
+    // view times world; then the flip into GL's eye space when needed.
+    glMatrixMode(GL_MODELVIEW);
+    glLoadMatrixf(eyeFlip_ ? kFlipZ.data() : kIdentity.data());
+    glMultMatrixf(&state.view._11);
+    glMultMatrixf(&state.world._11);
+  }
 }
 
 void GLBackend::ApplyLighting(const DeviceState& state, const FvfLayout& layout) {
@@ -626,7 +670,10 @@ void GLBackend::ApplyLighting(const DeviceState& state, const FvfLayout& layout)
   const bool vertexColour = layout.diffuse >= 0;
   if (!lit) {
     Enable(GL_COLOR_MATERIAL, false, colorMaterial_);
-    if (!vertexColour) glColor4f(1, 1, 1, 1);
+    if (!vertexColour && !currentColourWhite_) {
+      glColor4f(1, 1, 1, 1);
+      currentColourWhite_ = true;
+    }
     return;
   }
   Enable(GL_NORMALIZE, rs[D3DRS_NORMALIZENORMALS] != 0, normalize_);
@@ -880,20 +927,38 @@ void GLBackend::ApplyStage(int unit, const DeviceState& state, const FvfLayout& 
   }
 }
 
-void GLBackend::SetVertexArrays(const DeviceState& state, const FvfLayout& layout, const BYTE* base,
-                                UINT stride) {
+void GLBackend::ForgetArrayPointers() {
+  vertexPointer_.Forget();
+  normalPointer_.Forget();
+  colorPointer_.Forget();
+  secondaryPointer_.Forget();
+  for (auto& p : texCoordPointer_) p.Forget();
+}
+
+void GLBackend::SetVertexArrays(const DeviceState& state, const FvfLayout& layout, GLuint vbo,
+                                const BYTE* base, UINT stride) {
+  // Pointers are sent only when they differ from what GL holds: consecutive draws from
+  // one buffer with one format change none of them.
   const auto s = static_cast<GLsizei>(stride);
+  auto at = [&](int offset, GLint size) { return ArrayPointer{vbo, base + offset, s, size}; };
   ClientState(GL_VERTEX_ARRAY, true, vertexArray_);
-  glVertexPointer(layout.positionSize, GL_FLOAT, s, base);
+  if (vertexPointer_.Set(at(0, layout.positionSize)))
+    glVertexPointer(layout.positionSize, GL_FLOAT, s, base);
   const bool normals = layout.normal >= 0 && !layout.pretransformed;
   ClientState(GL_NORMAL_ARRAY, normals, normalArray_);
   if (normals) {
-    glNormalPointer(GL_FLOAT, s, base + layout.normal);
-  } else {
+    if (normalPointer_.Set(at(layout.normal, 3))) glNormalPointer(GL_FLOAT, s, base + layout.normal);
+    currentNormalZero_ = false;
+  } else if (!currentNormalZero_) {
     glNormal3f(0, 0, 0);
+    currentNormalZero_ = true;
   }
   ClientState(GL_COLOR_ARRAY, layout.diffuse >= 0, colorArray_);
-  if (layout.diffuse >= 0) glColorPointer(GL_BGRA, GL_UNSIGNED_BYTE, s, base + layout.diffuse);
+  if (layout.diffuse >= 0) {
+    if (colorPointer_.Set(at(layout.diffuse, 4)))
+      glColorPointer(GL_BGRA, GL_UNSIGNED_BYTE, s, base + layout.diffuse);
+    currentColourWhite_ = false;
+  }
 
   // Unlit vertices bring their own specular colour, added after texturing.
   const auto& rs = state.renderStates;
@@ -901,7 +966,8 @@ void GLBackend::SetVertexArrays(const DeviceState& state, const FvfLayout& layou
   const bool specular = layout.specular >= 0 && rs[D3DRS_SPECULARENABLE] != 0 && !lit;
   ClientState(GL_SECONDARY_COLOR_ARRAY, specular, secondaryArray_);
   Enable(GL_COLOR_SUM, specular, colorSum_);
-  if (specular) fn_.SecondaryColorPointer(GL_BGRA, GL_UNSIGNED_BYTE, s, base + layout.specular);
+  if (specular && secondaryPointer_.Set(at(layout.specular, 4)))
+    fn_.SecondaryColorPointer(GL_BGRA, GL_UNSIGNED_BYTE, s, base + layout.specular);
 
   bool active = true;
   for (int unit = 0; unit < kGLStages; ++unit) {
@@ -912,7 +978,8 @@ void GLBackend::SetVertexArrays(const DeviceState& state, const FvfLayout& layou
     const bool use = active && !generated && set < layout.texCount;
     SelectClientUnit(unit);
     ClientState(GL_TEXTURE_COORD_ARRAY, use, texCoordArray_[unit]);
-    if (use) glTexCoordPointer(layout.texSize[set], GL_FLOAT, s, base + layout.texOffset[set]);
+    if (use && texCoordPointer_[unit].Set(at(layout.texOffset[set], layout.texSize[set])))
+      glTexCoordPointer(layout.texSize[set], GL_FLOAT, s, base + layout.texOffset[set]);
   }
 }
 
