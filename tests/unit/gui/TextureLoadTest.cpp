@@ -382,7 +382,9 @@ TEST_F(TextureLoadTest, LargePictureLoadsWithinFourTimesItsTexture) {
   EXPECT_EQ(d.Width, 4096u);
   EXPECT_EQ(d.Height, 2048u);
   const std::size_t textureKb = std::size_t{4096} * 2048 * 4 / 1024;
-  if (before > 0 && peak > 0) EXPECT_LT(peak - before, 4 * textureKb);
+  if (before > 0 && peak > 0) {
+    EXPECT_LT(peak - before, 4 * textureKb);
+  }
 
   // The gradient survives the stretch: corners, and a steady rise along the top row.
   const auto texels = Texels(t, 0);
