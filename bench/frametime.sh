@@ -18,27 +18,9 @@ mkdir -p "$OUT"
 gcc -O2 -shared -fPIC "$TOOLS/framecount.c" -o "$OUT/framecount.so" -ldl || fail "framecount"
 gcc -O2 "$TOOLS/floor.c" -o "$OUT/floor" $(pkg-config --cflags --libs sdl2) -lGL || fail "floor"
 
-WORK=$(mktemp -d)
+WORK=$(make_work_dir)
 trap 'cleanup; rm -rf "$WORK"' EXIT
-mkdir "$WORK/Data"
-for f in "$BUILD_DIR"/Data/*; do
-  case "$(basename "$f")" in Idioma | Idioma.new) ;; *) ln -s "$f" "$WORK/Data/" ;; esac
-done
-cp "$BUILD_DIR/yulerush" "$WORK/"
 
-goto() {
-  xdotool mousemove_relative -- -2000 -2000
-  sleep 0.6
-  xdotool mousemove_relative -- $(($1 * 10 / 12 + 1)) $(($2 * 10 / 12 + 1))
-  sleep 0.5
-}
-click() {
-  goto "$1" "$2"
-  xdotool mousedown 1
-  sleep 0.35
-  xdotool mouseup 1
-  sleep 0.4
-}
 tap() {
   xdotool keydown "$1"
   sleep 0.05

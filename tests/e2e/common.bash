@@ -78,3 +78,34 @@ wait_game_exit() {
   done
   return 1
 }
+
+# Makes a private game folder: the binary beside a Data folder of links to the generated
+# content (so the game's language file is written there, not into the build); prints it.
+# The caller removes it.
+make_work_dir() {
+  local work f
+  work=$(mktemp -d)
+  mkdir "$work/Data"
+  for f in "$BUILD_DIR"/Data/*; do
+    case "$(basename "$f")" in Idioma | Idioma.new) ;; *) ln -s "$f" "$work/Data/" ;; esac
+  done
+  cp "$BUILD_DIR/yulerush" "$work/"
+  echo "$work"
+}
+
+# The game draws its own cursor from relative motion (1.2 pixels per count): park it in
+# the top-left corner, then move it to the back-buffer pixel (x, y).
+goto() {
+  xdotool mousemove_relative -- -2000 -2000
+  sleep 0.6
+  xdotool mousemove_relative -- $(($1 * 10 / 12 + 1)) $(($2 * 10 / 12 + 1))
+  sleep 0.5
+}
+# A click acts on release: hold the button long enough for the game to see it down.
+click() {
+  goto "$1" "$2"
+  xdotool mousedown 1
+  sleep 0.35
+  xdotool mouseup 1
+  sleep 0.5
+}

@@ -12,13 +12,8 @@ command -v compare >/dev/null || fail "ImageMagick is not installed"
 [ -f "$BUILD_DIR/Data/GUI_00_ES.png" ] || fail "no generated content in $BUILD_DIR/Data"
 
 # A private copy of the data folder's layout: the game writes its language file there.
-WORK=$(mktemp -d)
+WORK=$(make_work_dir)
 trap 'cleanup; rm -rf "$WORK"' EXIT
-mkdir "$WORK/Data"
-for f in "$BUILD_DIR"/Data/*; do
-  case "$(basename "$f")" in Idioma | Idioma.new) ;; *) ln -s "$f" "$WORK/Data/" ;; esac
-done
-cp "$BUILD_DIR/yulerush" "$WORK/"
 
 start_in_work() {
   (cd "$WORK" && exec env SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$WORK/audio$1.raw" \
@@ -62,21 +57,6 @@ shot_until_changed() {
   echo "$n"
 }
 
-# The game draws its own cursor from relative motion (1.2 pixels per count): park it in
-# the top-left corner, then move it to the back-buffer pixel (x, y).
-goto() {
-  xdotool mousemove_relative -- -2000 -2000
-  sleep 0.6
-  xdotool mousemove_relative -- $(($1 * 10 / 12 + 1)) $(($2 * 10 / 12 + 1))
-  sleep 0.5
-}
-click() {
-  goto "$1" "$2"
-  xdotool mousedown 1
-  sleep 0.35
-  xdotool mouseup 1
-  sleep 0.5
-}
 tap() {
   xdotool keydown "$1"
   sleep 0.25
