@@ -26,6 +26,11 @@ struct FVFLayout {
 // False for a format without a known position type.
 bool GetFVFLayout(DWORD fvf, FVFLayout* layout);
 
+// Three neighbours per triangle (D3DX_NO_NEIGHBOUR where none) from triangle indices
+// and a point rep per vertex; every index and rep must be in range.
+void AdjacencyFromReps(const DWORD* indices, std::size_t faces, const DWORD* reps,
+                       DWORD* adjacency);
+
 class Mesh final : public RefCounted<ID3DXMesh> {
  public:
   static HRESULT Create(DWORD numFaces, DWORD numVertices, DWORD options, DWORD fvf,

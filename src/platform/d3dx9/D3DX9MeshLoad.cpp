@@ -22,6 +22,7 @@
 //   Ambient (0, 0, 0, 1).
 // - Faces are then sorted by attribute (stable), giving the attribute table; vertices
 //   keep their order. 32-bit indices are used when there are more than 65535 vertices.
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <string>
@@ -250,13 +251,41 @@ HRESULT MeshBuilder::Build(DWORD options, IDirect3DDevice9* device, ID3DXBuffer*
     if (layout.texCount > 0) std::memcpy(out + layout.texOffset[0], &texCoords_[v], 8);
   }
   mesh->UnlockVertexBuffer();
-  mesh->WriteIndices(indices_);
-  mesh->Attributes() = attributes_;
-  if (FAILED(hr = mesh->OptimizeInplace(
-                 D3DXMESHOPT_ATTRSORT | D3DXMESHOPT_IGNOREVERTS | D3DXMESHOPT_DONOTSPLIT, nullptr,
-                 nullptr, nullptr, nullptr))) {
+
+  // Faces sorted by attribute, stably, with a counting sort (attributes are material
+  // numbers, so fewer than the materials); vertices keep their order.
+  const DWORD faces = NumFaces();
+  const std::size_t groups = materials_.size();
+  std::vector<DWORD> groupStart(groups + 1, 0);
+  for (DWORD a : attributes_) ++groupStart[a + 1];
+  for (std::size_t g = 0; g < groups; ++g) groupStart[g + 1] += groupStart[g];
+  {
+    std::vector<DWORD> sorted(indices_.size());
+    std::vector<DWORD> fill(groupStart.begin(), groupStart.end() - 1);
+    for (DWORD f = 0; f < faces; ++f) {
+      const DWORD to = fill[attributes_[f]]++;
+      std::memcpy(&sorted[std::size_t{to} * 3], &indices_[std::size_t{f} * 3], 3 * sizeof(DWORD));
+    }
+    indices_.swap(sorted);
+  }
+  std::vector<D3DXATTRIBUTERANGE> table;
+  std::vector<DWORD>& sortedAttributes = mesh->Attributes();
+  for (std::size_t g = 0; g < groups; ++g) {
+    const DWORD begin = groupStart[g], end = groupStart[g + 1];
+    if (begin == end) continue;
+    DWORD lo = D3DX_NO_NEIGHBOUR, hi = 0;
+    for (std::size_t i = std::size_t{begin} * 3; i < std::size_t{end} * 3; ++i) {
+      lo = std::min(lo, indices_[i]);
+      hi = std::max(hi, indices_[i]);
+    }
+    table.push_back({static_cast<DWORD>(g), begin, end - begin, lo, hi - lo + 1});
+    std::fill(sortedAttributes.begin() + begin, sortedAttributes.begin() + end,
+              static_cast<DWORD>(g));
+  }
+  if (!mesh->WriteIndices(indices_) ||
+      FAILED(hr = mesh->SetAttributeTable(table.data(), static_cast<DWORD>(table.size())))) {
     mesh->Release();
-    return hr;
+    return FAILED(hr) ? hr : E_FAIL;
   }
 
   ID3DXBuffer* adjacencyBuffer = nullptr;
@@ -270,11 +299,10 @@ HRESULT MeshBuilder::Build(DWORD options, IDirect3DDevice9* device, ID3DXBuffer*
     return result;
   };
   if (adjacency) {
-    if (FAILED(D3DXCreateBuffer(NumFaces() * 3 * sizeof(DWORD), &adjacencyBuffer)))
+    if (FAILED(D3DXCreateBuffer(faces * 3 * sizeof(DWORD), &adjacencyBuffer)))
       return fail(E_OUTOFMEMORY);
-    hr = mesh->ConvertPointRepsToAdjacency(
-        pointReps_.data(), static_cast<DWORD*>(adjacencyBuffer->GetBufferPointer()));
-    if (FAILED(hr)) return fail(hr);
+    AdjacencyFromReps(indices_.data(), faces, pointReps_.data(),
+                      static_cast<DWORD*>(adjacencyBuffer->GetBufferPointer()));
   }
   const DWORD count = static_cast<DWORD>(materials_.size());
   if (materials) {
