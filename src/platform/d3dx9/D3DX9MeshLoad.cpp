@@ -146,20 +146,26 @@ void MeshBuilder::Append(const XMeshData& mesh, const D3DXMATRIX* transform) {
   };
 
   // This mesh's vertices first, then the copies that normals force.
-  positions_.reserve(base + fileVertices);
-  normals_.reserve(base + fileVertices);
-  colours_.reserve(base + fileVertices);
-  texCoords_.reserve(base + fileVertices);
-  pointReps_.reserve(base + fileVertices);
+  const std::size_t total = base + fileVertices;
+  positions_.resize(total);
+  normals_.resize(total);
+  colours_.resize(total, 0xFFFFFFFFu);
+  texCoords_.resize(total);
+  pointReps_.resize(total);
   for (std::size_t v = 0; v < fileVertices; ++v) {
     D3DXVECTOR3 p = mesh.positions[v];
     if (transform) D3DXVec3TransformCoord(&p, &p, transform);
-    positions_.push_back(p);
-    normals_.push_back(D3DXVECTOR3());
-    colours_.push_back(mesh.hasColours ? ToColour(mesh.colours[v]) : 0xFFFFFFFFu);
-    texCoords_.push_back(mesh.hasTexCoords ? mesh.texCoords[v] : D3DXVECTOR2{0, 0});
-    pointReps_.push_back(base + static_cast<DWORD>(v));
+    positions_[base + v] = p;
+    pointReps_[base + v] = base + static_cast<DWORD>(v);
   }
+  if (mesh.hasColours)
+    for (std::size_t v = 0; v < fileVertices; ++v) colours_[base + v] = ToColour(mesh.colours[v]);
+  if (mesh.hasTexCoords)
+    std::copy(mesh.texCoords.begin(), mesh.texCoords.end(), texCoords_.begin() + base);
+  std::size_t triangles = 0;
+  for (DWORD size : mesh.faceSizes) triangles += size - 2;
+  indices_.reserve(indices_.size() + triangles * 3);
+  attributes_.reserve(attributes_.size() + triangles);
   anyNormals_ |= mesh.hasNormals;
   anyColours_ |= mesh.hasColours;
   anyTexCoords_ |= mesh.hasTexCoords;
@@ -359,19 +365,23 @@ HRESULT D3DXLoadMeshFromXInMemory(LPCVOID memory, DWORD sizeOfMemory, DWORD opti
   using namespace platform::d3dx9;
   ClearOutputs(adjacency, materials, effectInstances, numMaterials, mesh);
   if (!memory || !device || !mesh) return D3DERR_INVALIDCALL;
-  XFile file;
-  if (!file.Parse(memory, sizeOfMemory)) return D3DXERR_INVALIDDATA;
   MeshBuilder builder;
-  std::string error;
-  D3DXMATRIX identity;
-  D3DXMatrixIdentity(&identity);
-  for (const auto& object : file.Objects()) {
-    if (object->templateName == "Mesh") {
-      XMeshData data;
-      if (!ReadMesh(*object, &data, &error)) return D3DXERR_INVALIDDATA;
-      builder.Append(data, nullptr);
-    } else if (object->templateName == "Frame") {
-      if (!WalkFrame(*object, identity, builder, &error)) return D3DXERR_INVALIDDATA;
+  {
+    // The parsed file is let go before the mesh is built: the two never need to be
+    // held at once.
+    XFile file;
+    if (!file.Parse(memory, sizeOfMemory)) return D3DXERR_INVALIDDATA;
+    std::string error;
+    D3DXMATRIX identity;
+    D3DXMatrixIdentity(&identity);
+    for (const auto& object : file.Objects()) {
+      if (object->templateName == "Mesh") {
+        XMeshData data;
+        if (!ReadMesh(*object, &data, &error)) return D3DXERR_INVALIDDATA;
+        builder.Append(data, nullptr);
+      } else if (object->templateName == "Frame") {
+        if (!WalkFrame(*object, identity, builder, &error)) return D3DXERR_INVALIDDATA;
+      }
     }
   }
   return builder.Build(options, device, adjacency, materials, effectInstances, numMaterials, mesh);

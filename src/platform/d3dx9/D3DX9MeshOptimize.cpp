@@ -39,57 +39,59 @@ float SortableX(float x) {
 // Each face's neighbour across an edge is the lowest-numbered other face using the
 // same pair of point reps (the only other one on a manifold edge). One pass in face
 // order over an open-addressed table of edges keyed by their (lower, higher) reps
-// records, per edge, the first two faces that use it; a second, sequential pass then
-// gives every corner slot the first face unless it is that face, which gets the
-// second. The table has at least twice as many cells as there are edges, so probes
-// stay short and the cost is linear in the edges whatever the valence of a point.
+// notes each edge's first corner slot and, in that slot of the output, the first other
+// face to use the edge; a second, sequential pass gives every other slot the edge's
+// first face. The table has a quarter more cells than there are corners, so even when
+// no edge is shared it never fills, and the cost is linear in the edges whatever the
+// valence of a point.
 void AdjacencyFromReps(const DWORD* indices, std::size_t faces, const DWORD* reps,
                        DWORD* adjacency) {
   struct Edge {
     DWORD a, b;  // reps, a < b; a == b marks an empty cell (collapsed edges never enter)
-    DWORD first, second;
+    DWORD firstSlot;
   };
   const std::size_t slots = faces * 3;
-  std::size_t cells = 16;
-  while (cells < slots * 2) cells <<= 1;
-  std::vector<Edge> table(cells, Edge{0, 0, D3DX_NO_NEIGHBOUR, D3DX_NO_NEIGHBOUR});
+  if (slots == 0) return;
+  const std::size_t cells = slots + slots / 4 + 1;
+  std::vector<Edge> table(cells, Edge{0, 0, 0});
   std::vector<DWORD> cellOf(slots);
-  const std::size_t mask = cells - 1;
   for (std::size_t f = 0; f < faces; ++f) {
     const DWORD* tri = indices + f * 3;
     for (DWORD e = 0; e < 3; ++e) {
+      const std::size_t slot = f * 3 + e;
+      adjacency[slot] = D3DX_NO_NEIGHBOUR;
       DWORD a = reps[tri[e]], b = reps[tri[e == 2 ? 0 : e + 1]];
       if (a > b) std::swap(a, b);
       if (a == b) {  // a collapsed edge joins nothing
-        cellOf[f * 3 + e] = D3DX_NO_NEIGHBOUR;
+        cellOf[slot] = D3DX_NO_NEIGHBOUR;
         continue;
       }
-      std::uint64_t h = ((std::uint64_t{a} << 32) | b) * 0x9E3779B97F4A7C15ull;
-      std::size_t at = static_cast<std::size_t>(h >> 32) & mask;
+      const std::uint64_t h = ((std::uint64_t{a} << 32) | b) * 0x9E3779B97F4A7C15ull;
+      std::size_t at = static_cast<std::size_t>(((h >> 32) * cells) >> 32);
       for (;;) {
         Edge& cell = table[at];
         if (cell.a == cell.b) {
-          cell = {a, b, static_cast<DWORD>(f), D3DX_NO_NEIGHBOUR};
+          cell = {a, b, static_cast<DWORD>(slot)};
           break;
         }
         if (cell.a == a && cell.b == b) {
-          if (cell.second == D3DX_NO_NEIGHBOUR && cell.first != f)
-            cell.second = static_cast<DWORD>(f);
+          const DWORD first = cell.firstSlot / 3;
+          if (first != f && adjacency[cell.firstSlot] == D3DX_NO_NEIGHBOUR)
+            adjacency[cell.firstSlot] = static_cast<DWORD>(f);
           break;
         }
-        at = (at + 1) & mask;
+        if (++at == cells) at = 0;
       }
-      cellOf[f * 3 + e] = static_cast<DWORD>(at);
+      cellOf[slot] = static_cast<DWORD>(at);
     }
   }
   for (std::size_t slot = 0; slot < slots; ++slot) {
     const DWORD at = cellOf[slot];
-    if (at == D3DX_NO_NEIGHBOUR) {
-      adjacency[slot] = D3DX_NO_NEIGHBOUR;
-      continue;
-    }
-    const Edge& cell = table[at];
-    adjacency[slot] = cell.first != slot / 3 ? cell.first : cell.second;
+    if (at == D3DX_NO_NEIGHBOUR) continue;
+    const DWORD firstSlot = table[at].firstSlot;
+    // The first face's own slots (more than one only in a face that repeats an edge)
+    // all take the second face.
+    adjacency[slot] = firstSlot / 3 != slot / 3 ? firstSlot / 3 : adjacency[firstSlot];
   }
 }
 

@@ -4,7 +4,9 @@
 // (frames, meshes, materials, skinning, animation) for the mesh loaders.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -21,6 +23,49 @@ struct XValue {
   Kind kind = UInt;
   std::uint32_t bits = 0;  // UInt: the value; NegInt: the int32 bit pattern; Float: the
                            // float's bit pattern; String: index into XObject::strings
+};
+
+// An object's member values as two parallel arrays, a kind byte and a 32-bit payload
+// each: five bytes a value, and lists of one kind are appended and read in bulk.
+class XValues {
+ public:
+  std::size_t size() const { return bits_.size(); }
+  bool empty() const { return bits_.empty(); }
+  XValue operator[](std::size_t i) const {
+    XValue v;
+    v.kind = kinds_[i];
+    v.bits = bits_[i];
+    return v;
+  }
+  void push_back(XValue v) {
+    kinds_.push_back(v.kind);
+    bits_.push_back(v.bits);
+  }
+  // Room for count more values of one kind; the caller writes their payloads there.
+  std::uint32_t* Append(XValue::Kind kind, std::size_t count) {
+    const std::size_t at = bits_.size();
+    Grow(at + count);
+    kinds_.insert(kinds_.end(), count, kind);
+    bits_.resize(at + count);
+    return bits_.data() + at;
+  }
+  const XValue::Kind* kinds() const { return kinds_.data(); }
+  const std::uint32_t* bits() const { return bits_.data(); }
+  void shrink_to_fit() {
+    kinds_.shrink_to_fit();
+    bits_.shrink_to_fit();
+  }
+
+ private:
+  // Geometric growth, so many short lists do not reallocate each time.
+  void Grow(std::size_t needed) {
+    if (needed <= bits_.capacity()) return;
+    const std::size_t room = std::max(needed, bits_.capacity() + bits_.capacity() / 2);
+    kinds_.reserve(room);
+    bits_.reserve(room);
+  }
+  std::vector<XValue::Kind> kinds_;
+  std::vector<std::uint32_t> bits_;
 };
 
 class XObject;
@@ -40,7 +85,7 @@ class XObject {
   std::string name;  // empty for an unnamed object
   GUID guid{};
   bool hasGuid = false;
-  std::vector<XValue> values;
+  XValues values;
   std::vector<std::string> strings;
   std::vector<XChild> children;
 
@@ -110,11 +155,18 @@ class XDataReader {
   bool ReadWORD(WORD* out);
   bool ReadFloat(float* out);  // accepts integers written without a decimal point
   bool ReadFloats(float* out, std::size_t count);
+  // count DWORDs at once; false (nothing taken) unless all are there and unsigned.
+  bool ReadDWORDs(DWORD* out, std::size_t count);
   bool ReadString(std::string* out);
   bool ReadMatrix(D3DXMATRIX* out);
   // True when at least count × valuesEach values remain (no overflow).
   bool HasValues(std::size_t count, std::size_t valuesEach) const;
   std::size_t Remaining() const { return object_.values.size() - next_; }
+  // Moves on from value `from` (the current one) to `to`, for readers that walk the
+  // arrays themselves.
+  void Skip(std::size_t from, std::size_t to) {
+    if (from == next_ && to >= from && to <= object_.values.size()) next_ = to;
+  }
 
  private:
   const XObject& object_;

@@ -137,7 +137,7 @@ bool ParseNumber(std::string_view word, XToken* token) {
 
 }  // namespace
 
-void XTextTokenizer::TakeRestOfList(std::vector<XValue>* out) {
+void XTextTokenizer::TakeRestOfList(XValues* out) {
   if (failed_) return;
   for (;;) {
     while (pos_ < size_ && IsSpace(data_[pos_])) ++pos_;

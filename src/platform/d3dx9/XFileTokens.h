@@ -65,7 +65,7 @@ class XTokenizer {
   // binary list's remaining values; in text, numbers and separators up to the next
   // other token) to *out in one go, exactly as the parser would have taken them one
   // token at a time.
-  virtual void TakeRestOfList(std::vector<XValue>*) {}
+  virtual void TakeRestOfList(XValues*) {}
   const char* message() const { return message_; }
   std::size_t errorOffset() const { return errorOffset_; }
 
@@ -91,7 +91,7 @@ class XTextTokenizer final : public XTokenizer {
   XToken Next() override;
   // Text lists are numbers between separators: this takes them, with the separators,
   // up to the first token that is anything else, which Next() then returns.
-  void TakeRestOfList(std::vector<XValue>* out) override;
+  void TakeRestOfList(XValues* out) override;
 
  private:
   const char* data_;
@@ -107,7 +107,7 @@ class XBinaryTokenizer final : public XTokenizer {
         pos_(start),
         floatBytes_(floatBits == 64 ? 8 : 4) {}
   XToken Next() override;
-  void TakeRestOfList(std::vector<XValue>* out) override;
+  void TakeRestOfList(XValues* out) override;
 
  private:
   bool Have(std::size_t n) const { return size_ - pos_ >= n; }
