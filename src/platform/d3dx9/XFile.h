@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -29,8 +30,12 @@ struct XValue {
 // each: five bytes a value, and lists of one kind are appended and read in bulk.
 class XValues {
  public:
-  std::size_t size() const { return bits_.size(); }
-  bool empty() const { return bits_.empty(); }
+  XValues() = default;
+  XValues(const XValues&) = delete;
+  XValues& operator=(const XValues&) = delete;
+
+  std::size_t size() const { return size_; }
+  bool empty() const { return size_ == 0; }
   XValue operator[](std::size_t i) const {
     XValue v;
     v.kind = kinds_[i];
@@ -38,34 +43,39 @@ class XValues {
     return v;
   }
   void push_back(XValue v) {
-    kinds_.push_back(v.kind);
-    bits_.push_back(v.bits);
+    if (size_ == capacity_) Grow(size_ + 1);
+    kinds_[size_] = v.kind;
+    bits_[size_++] = v.bits;
   }
   // Room for count more values of one kind; the caller writes their payloads there.
   std::uint32_t* Append(XValue::Kind kind, std::size_t count) {
-    const std::size_t at = bits_.size();
-    Grow(at + count);
-    kinds_.insert(kinds_.end(), count, kind);
-    bits_.resize(at + count);
-    return bits_.data() + at;
+    if (count > capacity_ - size_) Grow(size_ + count);
+    std::memset(kinds_.get() + size_, kind, count);
+    std::uint32_t* at = bits_.get() + size_;
+    size_ += count;
+    return at;
   }
-  const XValue::Kind* kinds() const { return kinds_.data(); }
-  const std::uint32_t* bits() const { return bits_.data(); }
-  void shrink_to_fit() {
-    kinds_.shrink_to_fit();
-    bits_.shrink_to_fit();
-  }
+  const XValue::Kind* kinds() const { return kinds_.get(); }
+  const std::uint32_t* bits() const { return bits_.get(); }
 
  private:
   // Geometric growth, so many short lists do not reallocate each time.
   void Grow(std::size_t needed) {
-    if (needed <= bits_.capacity()) return;
-    const std::size_t room = std::max(needed, bits_.capacity() + bits_.capacity() / 2);
-    kinds_.reserve(room);
-    bits_.reserve(room);
+    const std::size_t room = std::max<std::size_t>({needed, capacity_ + capacity_ / 2, 16});
+    auto kinds = std::make_unique_for_overwrite<XValue::Kind[]>(room);
+    auto bits = std::make_unique_for_overwrite<std::uint32_t[]>(room);
+    if (size_ > 0) {
+      std::memcpy(kinds.get(), kinds_.get(), size_);
+      std::memcpy(bits.get(), bits_.get(), size_ * sizeof(std::uint32_t));
+    }
+    kinds_ = std::move(kinds);
+    bits_ = std::move(bits);
+    capacity_ = room;
   }
-  std::vector<XValue::Kind> kinds_;
-  std::vector<std::uint32_t> bits_;
+  std::unique_ptr<XValue::Kind[]> kinds_;
+  std::unique_ptr<std::uint32_t[]> bits_;
+  std::size_t size_ = 0;
+  std::size_t capacity_ = 0;
 };
 
 class XObject;

@@ -30,36 +30,7 @@ bool EndsWord(char c) {
 }
 
 // Powers of ten that a double holds exactly.
-constexpr double kExactTens[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
-                                 1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
-                                 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
-
-// The common decimal form "digits.digits" (no exponent) with at most 15 significant
-// digits: the digits as an integer and the power of ten are both exact doubles, so one
-// division gives the correctly rounded value, the same as a full conversion. False for
-// anything else, which then takes the full conversion.
-bool ParseSimpleDecimal(const char* p, const char* end, double* out) {
-  std::uint64_t digits = 0;
-  int count = 0, fraction = 0;
-  bool point = false, any = false;
-  for (; p < end; ++p) {
-    const char c = *p;
-    if (c >= '0' && c <= '9') {
-      any = true;
-      if (digits != 0 || c != '0') ++count;
-      digits = digits * 10 + static_cast<unsigned>(c - '0');
-      if (point) ++fraction;
-      if (count > 15) return false;
-    } else if (c == '.' && !point) {
-      point = true;
-    } else {
-      return false;
-    }
-  }
-  if (!any || fraction > 22) return false;
-  *out = static_cast<double>(digits) / kExactTens[fraction];
-  return true;
-}
+constexpr double kExactTens[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8};
 
 int HexDigit(char c) {
   if (c >= '0' && c <= '9') return c - '0';
@@ -94,69 +65,98 @@ bool ParseGuidText(std::string_view s, GUID* guid) {
   return true;
 }
 
-// A word is a number when it parses whole as one; "1abc" or "Box.01" are names.
-bool ParseNumber(std::string_view word, XToken* token) {
-  const char* begin = word.data();
-  const char* end = begin + word.size();
-  const char* p = begin;
+// The number whose word starts at p (the word runs to the first blank or separator
+// before end): the word's end when the whole word is a number, null when it is not
+// ("1abc" and "Box.01" are names). One pass over the digits serves the forms files
+// use; anything else (exponents, long mantissas) takes the full conversion.
+//
+// The one-pass float: up to 15 significant digits are an exact double and so is 10^k
+// for k ≤ 8 fraction digits, so their quotient is the correctly rounded double; and a
+// decimal of that size is never within half a double's ulp of a point halfway between
+// two floats (its distance to one is at least 1 / (10^k 2^25) relative, more than
+// 2^-53 while 10^k < 2^28), so narrowing it gives the correctly rounded float too.
+const char* ScanNumber(const char* p, const char* end, XToken* token) {
   bool negative = false;
   if (p < end && (*p == '-' || *p == '+')) {
     negative = *p == '-';
     ++p;
   }
-  if (p == end || !((*p >= '0' && *p <= '9') || *p == '.')) return false;
-  bool integral = true;
-  for (const char* q = p; q < end; ++q)
-    if (*q < '0' || *q > '9') integral = false;
-  if (integral) {
-    std::uint64_t v = 0;
-    for (const char* q = p; q < end; ++q) {
-      v = v * 10 + static_cast<unsigned>(*q - '0');
-      if (v > 0xFFFFFFFFull) {
-        integral = false;  // too large for an integer: keep it as a float
-        break;
-      }
-    }
-    if (integral) {
-      if (negative && v > 0x80000000ull) return false;
-      token->kind = XTok::Integer;
-      token->integer = static_cast<std::uint32_t>(v);
-      token->negative = negative && v != 0;
-      return true;
+  const char* digits = p;
+  std::uint64_t mantissa = 0;
+  int significant = 0, fraction = 0, count = 0;
+  bool point = false;
+  for (; p < end; ++p) {
+    const unsigned d = static_cast<unsigned char>(*p) - static_cast<unsigned>('0');
+    if (d < 10) {
+      ++count;
+      if (mantissa != 0 || d != 0) ++significant;
+      if (significant <= 19) mantissa = mantissa * 10 + d;
+      if (point) ++fraction;
+    } else if (*p == '.' && !point) {
+      point = true;
+    } else {
+      break;
     }
   }
-  double d = 0;
-  if (!ParseSimpleDecimal(p, end, &d)) {
-    const auto result = std::from_chars(p, end, d);
-    if (result.ec != std::errc() || result.ptr != end) return false;
+  if (count == 0) return nullptr;
+  const char* wordEnd = p;
+  bool simple = true;
+  if (p < end && !EndsWord(*p)) {
+    while (wordEnd < end && !EndsWord(*wordEnd)) ++wordEnd;
+    simple = false;
+  }
+  if (simple && !point && significant <= 10 && mantissa <= 0xFFFFFFFFull) {
+    if (negative && mantissa > 0x80000000ull) return nullptr;
+    token->kind = XTok::Integer;
+    token->integer = static_cast<std::uint32_t>(mantissa);
+    token->negative = negative && mantissa != 0;
+    return wordEnd;
+  }
+  float value;
+  if (simple && significant <= 15 && fraction <= 8) {
+    value = static_cast<float>(static_cast<double>(mantissa) / kExactTens[fraction]);
+  } else {
+    // The full conversion, straight to float so it is rounded once; beyond float's
+    // range the double decides between an infinity and zero.
+    const auto result = std::from_chars(digits, wordEnd, value);
+    if (result.ec == std::errc::result_out_of_range && result.ptr == wordEnd) {
+      double d = 0;
+      const auto wide = std::from_chars(digits, wordEnd, d);
+      if (wide.ec != std::errc() || wide.ptr != wordEnd) return nullptr;
+      value = NarrowToFloat(d);
+    } else if (result.ec != std::errc() || result.ptr != wordEnd) {
+      return nullptr;
+    }
   }
   token->kind = XTok::Float;
-  token->number = NarrowToFloat(negative ? -d : d);
-  return true;
+  token->number = negative ? -value : value;
+  return wordEnd;
 }
 
 }  // namespace
 
 void XTextTokenizer::TakeRestOfList(XValues* out) {
   if (failed_) return;
+  const char* const begin = data_;
+  const char* const end = data_ + size_;
+  const char* p = data_ + pos_;
   for (;;) {
-    while (pos_ < size_ && IsSpace(data_[pos_])) ++pos_;
-    if (pos_ >= size_) return;
-    const char c = data_[pos_];
+    while (p < end && IsSpace(*p)) ++p;
+    if (p >= end) break;
+    const char c = *p;
     if (c == ';' || c == ',') {
-      ++pos_;
+      ++p;
       continue;
     }
-    if (c == '#' || (c == '/' && pos_ + 1 < size_ && data_[pos_ + 1] == '/')) {
-      while (pos_ < size_ && data_[pos_] != '\n') ++pos_;
+    if (c == '#' || (c == '/' && p + 1 < end && p[1] == '/')) {
+      while (p < end && *p != '\n') ++p;
       continue;
     }
-    if (!((c >= '0' && c <= '9') || c == '-' || c == '+' || c == '.')) return;
-    std::size_t end = pos_;
-    while (end < size_ && !EndsWord(data_[end])) ++end;
+    if (!((c >= '0' && c <= '9') || c == '-' || c == '+' || c == '.')) break;
     XToken t;
-    if (!ParseNumber(std::string_view(data_ + pos_, end - pos_), &t)) return;  // Next() decides
-    pos_ = end;
+    const char* after = ScanNumber(p, end, &t);
+    if (!after) break;  // Next() decides
+    p = after;
     XValue v;
     if (t.kind == XTok::Integer) {
       v.kind = t.negative ? XValue::NegInt : XValue::UInt;
@@ -167,6 +167,7 @@ void XTextTokenizer::TakeRestOfList(XValues* out) {
     }
     out->push_back(v);
   }
+  pos_ = static_cast<std::size_t>(p - begin);
 }
 
 XToken XTextTokenizer::Next() {
@@ -252,11 +253,14 @@ XToken XTextTokenizer::Next() {
     default:
       break;
   }
+  if (const char* after = ScanNumber(data_ + pos_, data_ + size_, &t)) {
+    pos_ = static_cast<std::size_t>(after - data_);
+    return t;
+  }
   std::size_t end = pos_;
   while (end < size_ && !EndsWord(data_[end])) ++end;
   const std::string_view word(data_ + pos_, end - pos_);
   pos_ = end;
-  if (ParseNumber(word, &t)) return t;
   if (word.size() == 8) {
     char lower[9] = {};
     for (int i = 0; i < 8; ++i) lower[i] = static_cast<char>(word[i] | 0x20);
