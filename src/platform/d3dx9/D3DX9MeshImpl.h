@@ -27,8 +27,8 @@ struct FVFLayout {
 bool GetFVFLayout(DWORD fvf, FVFLayout* layout);
 
 // Three neighbours per triangle (D3DX_NO_NEIGHBOUR where none) from triangle indices
-// and a point rep per vertex; every index and rep must be in range.
-void AdjacencyFromReps(const DWORD* indices, std::size_t faces, const DWORD* reps,
+// and a point rep per vertex; every index and rep must be below `vertices`.
+void AdjacencyFromReps(const DWORD* indices, std::size_t faces, DWORD vertices, const DWORD* reps,
                        DWORD* adjacency);
 
 class Mesh final : public RefCounted<ID3DXMesh> {

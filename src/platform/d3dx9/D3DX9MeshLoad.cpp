@@ -170,30 +170,36 @@ void MeshBuilder::Append(const XMeshData& mesh, const D3DXMATRIX* transform) {
   anyColours_ |= mesh.hasColours;
   anyTexCoords_ |= mesh.hasTexCoords;
 
-  std::vector<char> normalSet(mesh.hasNormals ? fileVertices : 0, 0);
+  // Per file vertex, the normal index that gave it its normal (kNone until one does): a
+  // corner with the same index needs no comparison of values.
+  constexpr DWORD kNone = 0xFFFFFFFFu;
+  std::vector<DWORD> normalOf(mesh.hasNormals ? fileVertices : 0, kNone);
   // (vertex, normal) → the copy that carries that normal; a map rather than a walk
   // along the copies, so a vertex given many normals costs no more per corner. A
   // vertex's first normal is its own and is found without the map.
   std::unordered_map<NormalKey, DWORD, NormalKeyHash> carriers;
   std::vector<D3DXVECTOR3> transformedNormals;
-  if (mesh.hasNormals) {
+  if (mesh.hasNormals && transform) {
     transformedNormals.reserve(mesh.normals.size());
     for (const auto& n : mesh.normals) transformedNormals.push_back(toNormal(n));
   }
+  const std::vector<D3DXVECTOR3>& fileNormals = transform ? transformedNormals : mesh.normals;
 
-  std::vector<DWORD> corners;
+  DWORD corners[3];
   for (std::size_t f = 0; f < mesh.faceSizes.size(); ++f) {
     const DWORD size = mesh.faceSizes[f];
     const DWORD start = mesh.faceStarts[f];
-    corners.clear();
+    const DWORD attribute = materialBase + (mesh.hasMaterialList ? mesh.faceMaterials[f] : 0);
     for (DWORD c = 0; c < size; ++c) {
       DWORD v = mesh.faceIndices[start + c];
       if (mesh.hasNormals) {
-        const D3DXVECTOR3& n = transformedNormals[mesh.normalFaceIndices[start + c]];
-        if (!normalSet[v]) {
-          normalSet[v] = 1;
-          normals_[base + v] = n;
-        } else if (!(MakeKey(v, normals_[base + v]) == MakeKey(v, n))) {
+        const DWORD ni = mesh.normalFaceIndices[start + c];
+        if (normalOf[v] == kNone) {
+          normalOf[v] = ni;
+          normals_[base + v] = fileNormals[ni];
+        } else if (normalOf[v] != ni &&
+                   !(MakeKey(v, normals_[base + v]) == MakeKey(v, fileNormals[ni]))) {
+          const D3DXVECTOR3 n = fileNormals[ni];
           const auto [it, added] =
               carriers.emplace(MakeKey(v, n), static_cast<DWORD>(positions_.size()) - base);
           if (added) {
@@ -206,17 +212,18 @@ void MeshBuilder::Append(const XMeshData& mesh, const D3DXMATRIX* transform) {
           v = it->second;
         }
       }
-      corners.push_back(base + v);
-    }
-    const DWORD attribute = materialBase + (mesh.hasMaterialList ? mesh.faceMaterials[f] : 0);
-    for (DWORD i = 1; i + 1 < size; ++i) {
-      indices_.push_back(corners[0]);
-      indices_.push_back(corners[i]);
-      indices_.push_back(corners[i + 1]);
-      attributes_.push_back(attribute);
+      // Triangle fan (v0, vi, vi+1), emitted as the corners arrive.
+      if (c < 2) {
+        corners[c] = base + v;
+      } else {
+        indices_.push_back(corners[0]);
+        indices_.push_back(corners[1]);
+        indices_.push_back(base + v);
+        attributes_.push_back(attribute);
+        corners[1] = base + v;
+      }
     }
   }
-
   if (mesh.hasMaterialList) {
     for (const XMaterialData& m : mesh.materials)
       materials_.push_back({FromFile(m), m.textureFilename, m.hasTexture, false});
@@ -307,7 +314,7 @@ HRESULT MeshBuilder::Build(DWORD options, IDirect3DDevice9* device, ID3DXBuffer*
   if (adjacency) {
     if (FAILED(D3DXCreateBuffer(faces * 3 * sizeof(DWORD), &adjacencyBuffer)))
       return fail(E_OUTOFMEMORY);
-    AdjacencyFromReps(indices_.data(), faces, pointReps_.data(),
+    AdjacencyFromReps(indices_.data(), faces, vertices, pointReps_.data(),
                       static_cast<DWORD*>(adjacencyBuffer->GetBufferPointer()));
   }
   const DWORD count = static_cast<DWORD>(materials_.size());

@@ -36,62 +36,84 @@ float SortableX(float x) {
 
 }  // namespace
 
+namespace {
+
+// One face edge in the bucket of its lower point rep.
+struct EdgeEntry {
+  DWORD b;     // the higher point rep
+  DWORD face;
+  DWORD slot;  // face × 3 + edge: where its neighbour goes
+};
+
+}  // namespace
+
 // Each face's neighbour across an edge is the lowest-numbered other face using the
-// same pair of point reps (the only other one on a manifold edge). One pass in face
-// order over an open-addressed table of edges keyed by their (lower, higher) reps
-// notes each edge's first corner slot and, in that slot of the output, the first other
-// face to use the edge; a second, sequential pass gives every other slot the edge's
-// first face. The table has a quarter more cells than there are corners, so even when
-// no edge is shared it never fills, and the cost is linear in the edges whatever the
-// valence of a point.
-void AdjacencyFromReps(const DWORD* indices, std::size_t faces, const DWORD* reps,
+// same pair of point reps (the only other one on a manifold edge). Edges are bucketed
+// by their lower rep with a counting sort (two linear passes, buckets filled in face
+// order); each bucket is then ordered by the higher rep, stably, so faces sharing an
+// edge sit together in face order. Linear in the edges, apart from sorting within a
+// bucket, so a fan around one point costs n log n rather than n².
+//
+// (A table of hashed edges does the same in fewer passes, but scatters its accesses
+// over the whole table and measured slower on a large terrain than these buckets.)
+void AdjacencyFromReps(const DWORD* indices, std::size_t faces, DWORD vertices, const DWORD* reps,
                        DWORD* adjacency) {
-  struct Edge {
-    DWORD a, b;  // reps, a < b; a == b marks an empty cell (collapsed edges never enter)
-    DWORD firstSlot;
+  std::vector<DWORD> start(std::size_t{vertices} + 1, 0);
+  auto edgeOf = [&](std::size_t f, DWORD e, DWORD* a, DWORD* b) {
+    *a = reps[indices[f * 3 + e]];
+    *b = reps[indices[f * 3 + (e + 1) % 3]];
+    if (*a > *b) std::swap(*a, *b);
+    return *a != *b;  // a collapsed edge joins nothing
   };
-  const std::size_t slots = faces * 3;
-  if (slots == 0) return;
-  const std::size_t cells = slots + slots / 4 + 1;
-  std::vector<Edge> table(cells, Edge{0, 0, 0});
-  std::vector<DWORD> cellOf(slots);
+  std::size_t edges = 0;
   for (std::size_t f = 0; f < faces; ++f) {
-    const DWORD* tri = indices + f * 3;
     for (DWORD e = 0; e < 3; ++e) {
-      const std::size_t slot = f * 3 + e;
-      adjacency[slot] = D3DX_NO_NEIGHBOUR;
-      DWORD a = reps[tri[e]], b = reps[tri[e == 2 ? 0 : e + 1]];
-      if (a > b) std::swap(a, b);
-      if (a == b) {  // a collapsed edge joins nothing
-        cellOf[slot] = D3DX_NO_NEIGHBOUR;
-        continue;
-      }
-      const std::uint64_t h = ((std::uint64_t{a} << 32) | b) * 0x9E3779B97F4A7C15ull;
-      std::size_t at = static_cast<std::size_t>(((h >> 32) * cells) >> 32);
-      for (;;) {
-        Edge& cell = table[at];
-        if (cell.a == cell.b) {
-          cell = {a, b, static_cast<DWORD>(slot)};
-          break;
-        }
-        if (cell.a == a && cell.b == b) {
-          const DWORD first = cell.firstSlot / 3;
-          if (first != f && adjacency[cell.firstSlot] == D3DX_NO_NEIGHBOUR)
-            adjacency[cell.firstSlot] = static_cast<DWORD>(f);
-          break;
-        }
-        if (++at == cells) at = 0;
-      }
-      cellOf[slot] = static_cast<DWORD>(at);
+      adjacency[f * 3 + e] = D3DX_NO_NEIGHBOUR;
+      DWORD a, b;
+      if (!edgeOf(f, e, &a, &b)) continue;
+      ++start[a + 1];
+      ++edges;
     }
   }
-  for (std::size_t slot = 0; slot < slots; ++slot) {
-    const DWORD at = cellOf[slot];
-    if (at == D3DX_NO_NEIGHBOUR) continue;
-    const DWORD firstSlot = table[at].firstSlot;
-    // The first face's own slots (more than one only in a face that repeats an edge)
-    // all take the second face.
-    adjacency[slot] = firstSlot / 3 != slot / 3 ? firstSlot / 3 : adjacency[firstSlot];
+  for (std::size_t v = 1; v < start.size(); ++v) start[v] += start[v - 1];
+  std::vector<EdgeEntry> entries(edges);
+  for (std::size_t f = 0; f < faces; ++f) {
+    for (DWORD e = 0; e < 3; ++e) {
+      DWORD a, b;
+      if (!edgeOf(f, e, &a, &b)) continue;
+      entries[start[a]++] = {b, static_cast<DWORD>(f), static_cast<DWORD>(f * 3 + e)};
+    }
+  }
+  // start[a] now holds the end of bucket a, which is where bucket a + 1 begins.
+  const auto byB = [](const EdgeEntry& x, const EdgeEntry& y) { return x.b < y.b; };
+  std::size_t begin = 0;
+  for (std::size_t v = 0; v + 1 < start.size(); ++v) {
+    const std::size_t end = start[v];
+    if (end - begin > 1) {
+      if (end - begin <= 16) {
+        for (std::size_t i = begin + 1; i < end; ++i) {  // stable insertion sort
+          const EdgeEntry x = entries[i];
+          std::size_t j = i;
+          for (; j > begin && entries[j - 1].b > x.b; --j) entries[j] = entries[j - 1];
+          entries[j] = x;
+        }
+      } else {
+        std::stable_sort(entries.begin() + static_cast<std::ptrdiff_t>(begin),
+                         entries.begin() + static_cast<std::ptrdiff_t>(end), byB);
+      }
+    }
+    for (std::size_t i = begin; i < end;) {
+      std::size_t groupEnd = i + 1;
+      DWORD second = D3DX_NO_NEIGHBOUR;  // the first face of the group other than the first
+      for (; groupEnd < end && entries[groupEnd].b == entries[i].b; ++groupEnd)
+        if (second == D3DX_NO_NEIGHBOUR && entries[groupEnd].face != entries[i].face)
+          second = entries[groupEnd].face;
+      const DWORD first = entries[i].face;
+      for (std::size_t k = i; k < groupEnd; ++k)
+        adjacency[entries[k].slot] = entries[k].face != first ? first : second;
+      i = groupEnd;
+    }
+    begin = end;
   }
 }
 
@@ -232,7 +254,7 @@ HRESULT Mesh::ConvertPointRepsToAdjacency(const DWORD* pointReps, DWORD* adjacen
     reps[v] = pointReps ? pointReps[v] : v;
     if (reps[v] >= vertices_) return D3DERR_INVALIDCALL;
   }
-  AdjacencyFromReps(indices.data(), indices.size() / 3, reps.data(), adjacency);
+  AdjacencyFromReps(indices.data(), indices.size() / 3, vertices_, reps.data(), adjacency);
   return D3D_OK;
 }
 
@@ -292,7 +314,7 @@ HRESULT Mesh::GenerateAdjacency(FLOAT epsilon, DWORD* adjacency) {
   if (!ReadIndices(&indices)) return D3DERR_INVALIDCALL;
   for (DWORD i : indices)
     if (i >= vertices_) return D3DERR_INVALIDCALL;
-  AdjacencyFromReps(indices.data(), indices.size() / 3, reps.data(), adjacency);
+  AdjacencyFromReps(indices.data(), indices.size() / 3, vertices_, reps.data(), adjacency);
   return D3D_OK;
 }
 
