@@ -10,13 +10,16 @@ namespace platform::d3dx9 {
 namespace {
 
 // Character classes by table: the tokenizer looks at every byte of the file.
-enum : std::uint8_t { kSpace = 1, kSeparator = 2, kDigit = 4 };
+enum : std::uint8_t { kSpace = 1, kSeparator = 2, kDigit = 4, kListGap = 8, kNumberStart = 16 };
 
 constexpr std::array<std::uint8_t, 256> MakeClasses() {
   std::array<std::uint8_t, 256> t{};
-  for (unsigned char c : {' ', '\t', '\r', '\n', '\f', '\v'}) t[c] = kSpace;
+  for (unsigned char c : {' ', '\t', '\r', '\n', '\f', '\v'}) t[c] = kSpace | kListGap;
   for (unsigned char c : {'{', '}', '[', ']', '(', ')', '<', '>', ',', ';', '"'}) t[c] = kSeparator;
-  for (unsigned char c = '0'; c <= '9'; ++c) t[c] = kDigit;
+  t[','] |= kListGap;
+  t[';'] |= kListGap;
+  for (unsigned char c = '0'; c <= '9'; ++c) t[c] = kDigit | kNumberStart;
+  for (unsigned char c : {'-', '+', '.'}) t[c] = kNumberStart;
   return t;
 }
 constexpr std::array<std::uint8_t, 256> kClasses = MakeClasses();
@@ -31,6 +34,26 @@ bool EndsWord(char c) {
 
 // Powers of ten that a double holds exactly.
 constexpr double kExactTens[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8};
+
+// A number as read from the text: an integer (magnitude and sign) or a float.
+struct TextNumber {
+  bool integer = false;
+  bool negative = false;
+  std::uint32_t magnitude = 0;
+  float value = 0;
+};
+
+// Appends digits at p to *mantissa (wrapping past 19 digits: the caller counts them).
+inline const char* Digits(const char* p, const char* end, std::uint64_t* mantissa) {
+  std::uint64_t m = *mantissa;
+  for (; p < end; ++p) {
+    const unsigned d = static_cast<unsigned char>(*p) - static_cast<unsigned>('0');
+    if (d >= 10) break;
+    m = m * 10 + d;
+  }
+  *mantissa = m;
+  return p;
+}
 
 int HexDigit(char c) {
   if (c >= '0' && c <= '9') return c - '0';
@@ -75,7 +98,7 @@ bool ParseGuidText(std::string_view s, GUID* guid) {
 // decimal of that size is never within half a double's ulp of a point halfway between
 // two floats (its distance to one is at least 1 / (10^k 2^25) relative, more than
 // 2^-53 while 10^k < 2^28), so narrowing it gives the correctly rounded float too.
-const char* ScanNumber(const char* p, const char* end, XToken* token) {
+const char* ScanNumber(const char* p, const char* end, TextNumber* out) {
   bool negative = false;
   if (p < end && (*p == '-' || *p == '+')) {
     negative = *p == '-';
@@ -83,37 +106,35 @@ const char* ScanNumber(const char* p, const char* end, XToken* token) {
   }
   const char* digits = p;
   std::uint64_t mantissa = 0;
-  int significant = 0, fraction = 0, count = 0;
-  bool point = false;
-  for (; p < end; ++p) {
-    const unsigned d = static_cast<unsigned char>(*p) - static_cast<unsigned>('0');
-    if (d < 10) {
-      ++count;
-      if (mantissa != 0 || d != 0) ++significant;
-      if (significant <= 19) mantissa = mantissa * 10 + d;
-      if (point) ++fraction;
-    } else if (*p == '.' && !point) {
-      point = true;
-    } else {
-      break;
-    }
+  const char* q = Digits(p, end, &mantissa);
+  std::size_t count = static_cast<std::size_t>(q - p);
+  std::size_t fraction = 0;
+  const bool point = q < end && *q == '.';
+  if (point) {
+    const char* f = q + 1;
+    q = Digits(f, end, &mantissa);
+    fraction = static_cast<std::size_t>(q - f);
+    count += fraction;
   }
   if (count == 0) return nullptr;
-  const char* wordEnd = p;
-  bool simple = true;
-  if (p < end && !EndsWord(*p)) {
+  const char* wordEnd = q;
+  // Up to 19 digits cannot wrap; then fewer than 10^15 means at most 15 significant.
+  bool simple = count <= 19;
+  if (q < end && !EndsWord(*q)) {
     while (wordEnd < end && !EndsWord(*wordEnd)) ++wordEnd;
     simple = false;
   }
-  if (simple && !point && significant <= 10 && mantissa <= 0xFFFFFFFFull) {
+  out->negative = negative;
+  if (simple && !point && mantissa <= 0xFFFFFFFFull) {
     if (negative && mantissa > 0x80000000ull) return nullptr;
-    token->kind = XTok::Integer;
-    token->integer = static_cast<std::uint32_t>(mantissa);
-    token->negative = negative && mantissa != 0;
+    out->integer = true;
+    out->magnitude = static_cast<std::uint32_t>(mantissa);
+    out->negative = negative && mantissa != 0;
     return wordEnd;
   }
+  out->integer = false;
   float value;
-  if (simple && significant <= 15 && fraction <= 8) {
+  if (simple && mantissa < 1000000000000000ull && fraction <= 8) {
     value = static_cast<float>(static_cast<double>(mantissa) / kExactTens[fraction]);
   } else {
     // The full conversion, straight to float so it is rounded once; beyond float's
@@ -128,8 +149,7 @@ const char* ScanNumber(const char* p, const char* end, XToken* token) {
       return nullptr;
     }
   }
-  token->kind = XTok::Float;
-  token->number = negative ? -value : value;
+  out->value = negative ? -value : value;
   return wordEnd;
 }
 
@@ -137,37 +157,32 @@ const char* ScanNumber(const char* p, const char* end, XToken* token) {
 
 void XTextTokenizer::TakeRestOfList(XValues* out) {
   if (failed_) return;
-  const char* const begin = data_;
   const char* const end = data_ + size_;
   const char* p = data_ + pos_;
   for (;;) {
-    while (p < end && IsSpace(*p)) ++p;
+    while (p < end && (kClasses[static_cast<unsigned char>(*p)] & kListGap)) ++p;
     if (p >= end) break;
     const char c = *p;
-    if (c == ';' || c == ',') {
-      ++p;
-      continue;
-    }
     if (c == '#' || (c == '/' && p + 1 < end && p[1] == '/')) {
       while (p < end && *p != '\n') ++p;
       continue;
     }
-    if (!((c >= '0' && c <= '9') || c == '-' || c == '+' || c == '.')) break;
-    XToken t;
-    const char* after = ScanNumber(p, end, &t);
+    if (!(kClasses[static_cast<unsigned char>(c)] & kNumberStart)) break;
+    TextNumber n;
+    const char* after = ScanNumber(p, end, &n);
     if (!after) break;  // Next() decides
     p = after;
     XValue v;
-    if (t.kind == XTok::Integer) {
-      v.kind = t.negative ? XValue::NegInt : XValue::UInt;
-      v.bits = t.negative ? 0u - t.integer : t.integer;
+    if (n.integer) {
+      v.kind = n.negative ? XValue::NegInt : XValue::UInt;
+      v.bits = n.negative ? 0u - n.magnitude : n.magnitude;
     } else {
       v.kind = XValue::Float;
-      std::memcpy(&v.bits, &t.number, sizeof v.bits);
+      std::memcpy(&v.bits, &n.value, sizeof v.bits);
     }
     out->push_back(v);
   }
-  pos_ = static_cast<std::size_t>(p - begin);
+  pos_ = static_cast<std::size_t>(p - data_);
 }
 
 XToken XTextTokenizer::Next() {
@@ -253,8 +268,17 @@ XToken XTextTokenizer::Next() {
     default:
       break;
   }
-  if (const char* after = ScanNumber(data_ + pos_, data_ + size_, &t)) {
+  TextNumber n;
+  if (const char* after = ScanNumber(data_ + pos_, data_ + size_, &n)) {
     pos_ = static_cast<std::size_t>(after - data_);
+    if (n.integer) {
+      t.kind = XTok::Integer;
+      t.integer = n.magnitude;
+      t.negative = n.negative;
+    } else {
+      t.kind = XTok::Float;
+      t.number = n.value;
+    }
     return t;
   }
   std::size_t end = pos_;
