@@ -36,82 +36,65 @@ float SortableX(float x) {
 
 }  // namespace
 
-namespace {
-
-// One face edge in the bucket of its lower point rep.
-struct EdgeEntry {
-  DWORD b;     // the higher point rep
-  DWORD face;
-  DWORD slot;  // face × 3 + edge: where its neighbour goes
-};
-
-}  // namespace
-
 // Each face's neighbour across an edge is the lowest-numbered other face using the
 // same pair of point reps (the only other one on a manifold edge). Edges are bucketed
 // by their lower rep with a counting sort (two linear passes, buckets filled in face
-// order); each bucket is then ordered by the higher rep, stably, so faces sharing an
-// edge sit together in face order. Linear in the edges, apart from sorting within a
-// bucket, so a fan around one point costs n log n rather than n².
-//
-// (A table of hashed edges does the same in fewer passes, but scatters its accesses
-// over the whole table and measured slower on a large terrain than these buckets.)
+// order). Within a bucket, per higher rep (stamped with the bucket, so nothing is
+// cleared between buckets), the first face to use the edge and the first other face
+// are noted in one walk, and a second walk hands them out: the first face's slots get
+// the second face, every other slot the first. No sorting, so a fan around one point
+// costs no more per edge than any other edge, and the buckets keep the accesses close
+// together on meshes whose vertices are numbered in order. (A table of hashed edges
+// does the same in fewer passes but scatters its accesses over the whole table, and
+// measured slower on a large terrain.)
 void AdjacencyFromReps(const DWORD* indices, std::size_t faces, DWORD vertices, const DWORD* reps,
                        DWORD* adjacency) {
+  struct EdgeEntry {
+    DWORD b;     // the higher point rep
+    DWORD slot;  // face × 3 + edge: where its neighbour goes
+  };
+  const std::size_t slots = faces * 3;
   std::vector<DWORD> start(std::size_t{vertices} + 1, 0);
-  auto edgeOf = [&](std::size_t f, DWORD e, DWORD* a, DWORD* b) {
-    *a = reps[indices[f * 3 + e]];
-    *b = reps[indices[f * 3 + (e + 1) % 3]];
-    if (*a > *b) std::swap(*a, *b);
-    return *a != *b;  // a collapsed edge joins nothing
+  auto edgeOf = [&](std::size_t slot, DWORD* a, DWORD* b) {
+    const std::size_t f = slot / 3, e = slot % 3;
+    const DWORD x = reps[indices[slot]], y = reps[indices[f * 3 + (e == 2 ? 0 : e + 1)]];
+    *a = std::min(x, y);
+    *b = std::max(x, y);
+    return x != y;  // a collapsed edge joins nothing
   };
   std::size_t edges = 0;
-  for (std::size_t f = 0; f < faces; ++f) {
-    for (DWORD e = 0; e < 3; ++e) {
-      adjacency[f * 3 + e] = D3DX_NO_NEIGHBOUR;
-      DWORD a, b;
-      if (!edgeOf(f, e, &a, &b)) continue;
-      ++start[a + 1];
-      ++edges;
-    }
+  for (std::size_t slot = 0; slot < slots; ++slot) {
+    adjacency[slot] = D3DX_NO_NEIGHBOUR;
+    DWORD a, b;
+    if (!edgeOf(slot, &a, &b)) continue;
+    ++start[a + 1];
+    ++edges;
   }
   for (std::size_t v = 1; v < start.size(); ++v) start[v] += start[v - 1];
   std::vector<EdgeEntry> entries(edges);
-  for (std::size_t f = 0; f < faces; ++f) {
-    for (DWORD e = 0; e < 3; ++e) {
-      DWORD a, b;
-      if (!edgeOf(f, e, &a, &b)) continue;
-      entries[start[a]++] = {b, static_cast<DWORD>(f), static_cast<DWORD>(f * 3 + e)};
-    }
+  for (std::size_t slot = 0; slot < slots; ++slot) {
+    DWORD a, b;
+    if (!edgeOf(slot, &a, &b)) continue;
+    entries[start[a]++] = {b, static_cast<DWORD>(slot)};
   }
   // start[a] now holds the end of bucket a, which is where bucket a + 1 begins.
-  const auto byB = [](const EdgeEntry& x, const EdgeEntry& y) { return x.b < y.b; };
+  std::vector<DWORD> stamp(vertices, 0), first(vertices), second(vertices);
   std::size_t begin = 0;
-  for (std::size_t v = 0; v + 1 < start.size(); ++v) {
-    const std::size_t end = start[v];
-    if (end - begin > 1) {
-      if (end - begin <= 16) {
-        for (std::size_t i = begin + 1; i < end; ++i) {  // stable insertion sort
-          const EdgeEntry x = entries[i];
-          std::size_t j = i;
-          for (; j > begin && entries[j - 1].b > x.b; --j) entries[j] = entries[j - 1];
-          entries[j] = x;
-        }
-      } else {
-        std::stable_sort(entries.begin() + static_cast<std::ptrdiff_t>(begin),
-                         entries.begin() + static_cast<std::ptrdiff_t>(end), byB);
+  for (DWORD a = 0; a < vertices; ++a) {
+    const std::size_t end = start[a];
+    for (std::size_t k = begin; k < end; ++k) {
+      const DWORD b = entries[k].b, face = entries[k].slot / 3;
+      if (stamp[b] != a + 1) {
+        stamp[b] = a + 1;
+        first[b] = face;
+        second[b] = D3DX_NO_NEIGHBOUR;
+      } else if (second[b] == D3DX_NO_NEIGHBOUR && face != first[b]) {
+        second[b] = face;
       }
     }
-    for (std::size_t i = begin; i < end;) {
-      std::size_t groupEnd = i + 1;
-      DWORD second = D3DX_NO_NEIGHBOUR;  // the first face of the group other than the first
-      for (; groupEnd < end && entries[groupEnd].b == entries[i].b; ++groupEnd)
-        if (second == D3DX_NO_NEIGHBOUR && entries[groupEnd].face != entries[i].face)
-          second = entries[groupEnd].face;
-      const DWORD first = entries[i].face;
-      for (std::size_t k = i; k < groupEnd; ++k)
-        adjacency[entries[k].slot] = entries[k].face != first ? first : second;
-      i = groupEnd;
+    for (std::size_t k = begin; k < end; ++k) {
+      const DWORD b = entries[k].b, face = entries[k].slot / 3;
+      adjacency[entries[k].slot] = face != first[b] ? first[b] : second[b];
     }
     begin = end;
   }
