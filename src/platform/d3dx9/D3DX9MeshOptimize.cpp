@@ -53,29 +53,35 @@ void AdjacencyFromReps(const DWORD* indices, std::size_t faces, DWORD vertices, 
     DWORD b;     // the higher point rep
     DWORD slot;  // face × 3 + edge: where its neighbour goes
   };
-  const std::size_t slots = faces * 3;
   std::vector<DWORD> start(std::size_t{vertices} + 1, 0);
-  auto edgeOf = [&](std::size_t slot, DWORD* a, DWORD* b) {
-    const std::size_t f = slot / 3, e = slot % 3;
-    const DWORD x = reps[indices[slot]], y = reps[indices[f * 3 + (e == 2 ? 0 : e + 1)]];
-    *a = std::min(x, y);
-    *b = std::max(x, y);
-    return x != y;  // a collapsed edge joins nothing
+  // A face's three edges as (lower, higher) reps; false for a collapsed one, which
+  // joins nothing.
+  auto edgesOf = [&](std::size_t f, DWORD (&lo)[3], DWORD (&hi)[3]) {
+    const DWORD r[3] = {reps[indices[f * 3]], reps[indices[f * 3 + 1]], reps[indices[f * 3 + 2]]};
+    for (int e = 0; e < 3; ++e) {
+      const DWORD x = r[e], y = r[e == 2 ? 0 : e + 1];
+      lo[e] = std::min(x, y);
+      hi[e] = std::max(x, y);
+    }
   };
   std::size_t edges = 0;
-  for (std::size_t slot = 0; slot < slots; ++slot) {
-    adjacency[slot] = D3DX_NO_NEIGHBOUR;
-    DWORD a, b;
-    if (!edgeOf(slot, &a, &b)) continue;
-    ++start[a + 1];
-    ++edges;
+  for (std::size_t f = 0; f < faces; ++f) {
+    DWORD lo[3], hi[3];
+    edgesOf(f, lo, hi);
+    for (int e = 0; e < 3; ++e) {
+      adjacency[f * 3 + e] = D3DX_NO_NEIGHBOUR;
+      if (lo[e] == hi[e]) continue;
+      ++start[lo[e] + 1];
+      ++edges;
+    }
   }
   for (std::size_t v = 1; v < start.size(); ++v) start[v] += start[v - 1];
   std::vector<EdgeEntry> entries(edges);
-  for (std::size_t slot = 0; slot < slots; ++slot) {
-    DWORD a, b;
-    if (!edgeOf(slot, &a, &b)) continue;
-    entries[start[a]++] = {b, static_cast<DWORD>(slot)};
+  for (std::size_t f = 0; f < faces; ++f) {
+    DWORD lo[3], hi[3];
+    edgesOf(f, lo, hi);
+    for (int e = 0; e < 3; ++e)
+      if (lo[e] != hi[e]) entries[start[lo[e]]++] = {hi[e], static_cast<DWORD>(f * 3 + e)};
   }
   // start[a] now holds the end of bucket a, which is where bucket a + 1 begins.
   std::vector<DWORD> stamp(vertices, 0), first(vertices), second(vertices);

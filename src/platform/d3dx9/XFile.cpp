@@ -97,6 +97,7 @@ class XFileParser {
         member.name = t.text;
         for (t = tokens_.Next(); t.kind == XTok::OBracket; t = tokens_.Next()) {
           t = tokens_.Next();
+          if (t.kind == XTok::List) t = tokens_.Next();  // a dimension written as a list
           if (t.kind == XTok::Integer) {
             member.dimensions.push_back(std::to_string(t.integer));
           } else if (t.kind == XTok::Name) {
@@ -136,6 +137,9 @@ class XFileParser {
     }
     for (;; t = tokens_.Next()) {
       switch (t.kind) {
+        case XTok::List:
+          tokens_.TakeRestOfList(&object->values);
+          break;
         case XTok::Integer: {
           XValue v;
           if (t.negative) {

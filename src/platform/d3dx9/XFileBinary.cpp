@@ -159,7 +159,8 @@ XToken XBinaryTokenizer::Next() {
         if (count == 0) continue;
         list_ = id == kIntegerList ? List::Integers : List::Floats;
         listLeft_ = count;
-        return Next();
+        t.kind = XTok::List;
+        return t;
       }
       case kOBrace:
         t.kind = XTok::OBrace;

@@ -43,6 +43,7 @@ enum class XTok {
   Comma,
   Semicolon,
   Template,
+  List,  // binary only: a list of numbers opens; TakeRestOfList takes it, Next() its values
 };
 
 struct XToken {
@@ -61,10 +62,10 @@ class XTokenizer {
   // The next token; XTok::Error with message() set on malformed input. Once End or
   // Error is returned, every later call returns the same.
   virtual XToken Next() = 0;
-  // Right after a number token: appends the numbers that follow it in the same list (a
-  // binary list's remaining values; in text, numbers and separators up to the next
-  // other token) to *out in one go, exactly as the parser would have taken them one
-  // token at a time.
+  // Right after a number or List token: appends the numbers that follow it in the same
+  // list (a binary list's remaining values; in text, numbers and separators up to the
+  // next other token) to *out in one go, exactly as the parser would have taken them
+  // one token at a time.
   virtual void TakeRestOfList(XValues*) {}
   const char* message() const { return message_; }
   std::size_t errorOffset() const { return errorOffset_; }
