@@ -54,10 +54,18 @@ D3DMATERIAL9 FromFile(const XMaterialData& x) {
   return m;
 }
 
-// Float colour to ARGB with rounding; a NaN channel (possible in a binary file) is 0.
-D3DCOLOR ToColour(const D3DCOLORVALUE& c) {
-  auto clean = [](float f) { return std::isnan(f) ? 0.0f : f; };
-  return static_cast<D3DCOLOR>(D3DXCOLOR(clean(c.r), clean(c.g), clean(c.b), clean(c.a)));
+// Float colour to ARGB, each channel clamped and rounded as D3DXCOLOR does (a NaN
+// channel, possible in a binary file, is 0); inline, as every vertex of a coloured
+// mesh comes through here.
+inline DWORD ColourChannel(float c) {
+  if (c >= 1.0f) return 255;
+  if (!(c > 0.0f)) return 0;
+  return static_cast<DWORD>(c * 255.0f + 0.5f);
+}
+
+inline D3DCOLOR ToColour(const D3DCOLORVALUE& c) {
+  return (ColourChannel(c.a) << 24) | (ColourChannel(c.r) << 16) | (ColourChannel(c.g) << 8) |
+         ColourChannel(c.b);
 }
 
 // A file vertex with one normal, by value: equal normals (+0 and -0 alike) give one key.

@@ -521,8 +521,8 @@ bool ReadFaces(const XObject& object, XDataReader& r, DWORD count, DWORD indexLi
     for (DWORD i = 0; i < n; ++i, ++at) {
       if (kinds[at] != XValue::UInt) return SetError(error, "missing face index");
       if (bits[at] >= indexLimit) return SetError(error, "face index out of range");
+      indices->push_back(bits[at]);
     }
-    indices->insert(indices->end(), bits + at - n, bits + at);
   }
   r.Skip(total - r.Remaining(), at);
   return true;
