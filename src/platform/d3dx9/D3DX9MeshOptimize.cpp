@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <memory>
 #include <numeric>
 #include <tuple>
 
@@ -69,38 +70,45 @@ void AdjacencyFromReps(const DWORD* indices, std::size_t faces, DWORD vertices, 
     DWORD lo[3], hi[3];
     edgesOf(f, lo, hi);
     for (int e = 0; e < 3; ++e) {
-      adjacency[f * 3 + e] = D3DX_NO_NEIGHBOUR;
       if (lo[e] == hi[e]) continue;
       ++start[lo[e] + 1];
       ++edges;
     }
   }
   for (std::size_t v = 1; v < start.size(); ++v) start[v] += start[v - 1];
-  std::vector<EdgeEntry> entries(edges);
+  auto entries = std::make_unique_for_overwrite<EdgeEntry[]>(edges);
   for (std::size_t f = 0; f < faces; ++f) {
     DWORD lo[3], hi[3];
     edgesOf(f, lo, hi);
-    for (int e = 0; e < 3; ++e)
-      if (lo[e] != hi[e]) entries[start[lo[e]]++] = {hi[e], static_cast<DWORD>(f * 3 + e)};
+    for (int e = 0; e < 3; ++e) {
+      if (lo[e] != hi[e]) {
+        entries[start[lo[e]]++] = {hi[e], static_cast<DWORD>(f * 3 + e)};
+      } else {
+        adjacency[f * 3 + e] = D3DX_NO_NEIGHBOUR;
+      }
+    }
   }
   // start[a] now holds the end of bucket a, which is where bucket a + 1 begins.
-  std::vector<DWORD> stamp(vertices, 0), first(vertices), second(vertices);
+  struct Pair {
+    DWORD stamp = 0;  // bucket + 1 that last wrote first and second
+    DWORD first = 0, second = 0;
+  };
+  std::vector<Pair> pairs(vertices);
   std::size_t begin = 0;
   for (DWORD a = 0; a < vertices; ++a) {
     const std::size_t end = start[a];
     for (std::size_t k = begin; k < end; ++k) {
-      const DWORD b = entries[k].b, face = entries[k].slot / 3;
-      if (stamp[b] != a + 1) {
-        stamp[b] = a + 1;
-        first[b] = face;
-        second[b] = D3DX_NO_NEIGHBOUR;
-      } else if (second[b] == D3DX_NO_NEIGHBOUR && face != first[b]) {
-        second[b] = face;
+      Pair& pair = pairs[entries[k].b];
+      const DWORD face = entries[k].slot / 3;
+      if (pair.stamp != a + 1) {
+        pair = {a + 1, face, D3DX_NO_NEIGHBOUR};
+      } else if (pair.second == D3DX_NO_NEIGHBOUR && face != pair.first) {
+        pair.second = face;
       }
     }
     for (std::size_t k = begin; k < end; ++k) {
-      const DWORD b = entries[k].b, face = entries[k].slot / 3;
-      adjacency[entries[k].slot] = face != first[b] ? first[b] : second[b];
+      const Pair& pair = pairs[entries[k].b];
+      adjacency[entries[k].slot] = entries[k].slot / 3 != pair.first ? pair.first : pair.second;
     }
     begin = end;
   }
