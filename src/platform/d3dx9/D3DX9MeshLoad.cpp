@@ -95,8 +95,15 @@ NormalKey MakeKey(DWORD vertex, const D3DXVECTOR3& n) {
   return {vertex, bits(n.x), bits(n.y), bits(n.z)};
 }
 
+// A mesh read from the file with the frame transform it sits under, if any.
+struct PlacedMesh {
+  XMeshData data;
+  bool transformed = false;
+  D3DXMATRIX transform;
+};
+
 // Collects meshes under a frame; false (with the message) on a malformed mesh.
-bool WalkFrame(const XObject& frame, const D3DXMATRIX& parent, MeshBuilder& builder,
+bool WalkFrame(const XObject& frame, const D3DXMATRIX& parent, std::vector<PlacedMesh>& meshes,
                std::string* error) {
   D3DXMATRIX running = parent;
   for (const XChild& child : frame.children) {
@@ -110,11 +117,12 @@ bool WalkFrame(const XObject& frame, const D3DXMATRIX& parent, MeshBuilder& buil
       }
       D3DXMatrixMultiply(&running, &local, &running);
     } else if (c.templateName == "Mesh") {
-      XMeshData mesh;
-      if (!ReadMesh(c, &mesh, error)) return false;
-      builder.Append(mesh, &running);
+      PlacedMesh& mesh = meshes.emplace_back();
+      if (!ReadMesh(c, &mesh.data, error)) return false;
+      mesh.transformed = true;
+      mesh.transform = running;
     } else if (c.templateName == "Frame") {
-      if (!WalkFrame(c, running, builder, error)) return false;
+      if (!WalkFrame(c, running, meshes, error)) return false;
     }
   }
   return true;
@@ -272,6 +280,11 @@ HRESULT MeshBuilder::Build(DWORD options, IDirect3DDevice9* device, ID3DXBuffer*
     if (layout.texCount > 0) std::memcpy(out + layout.texOffset[0], &texCoords_[v], 8);
   }
   mesh->UnlockVertexBuffer();
+  // The vertex arrays live on in the buffer; the point reps are still wanted.
+  std::vector<D3DXVECTOR3>().swap(positions_);
+  std::vector<D3DXVECTOR3>().swap(normals_);
+  std::vector<D3DCOLOR>().swap(colours_);
+  std::vector<D3DXVECTOR2>().swap(texCoords_);
 
   // Faces sorted by attribute, stably, with a counting sort (attributes are material
   // numbers, so fewer than the materials); vertices keep their order.
@@ -380,10 +393,11 @@ HRESULT D3DXLoadMeshFromXInMemory(LPCVOID memory, DWORD sizeOfMemory, DWORD opti
   using namespace platform::d3dx9;
   ClearOutputs(adjacency, materials, effectInstances, numMaterials, mesh);
   if (!memory || !device || !mesh) return D3DERR_INVALIDCALL;
-  MeshBuilder builder;
+  // The meshes are read out of the parsed file, the file is let go, and only then are
+  // they merged: the file's values, the meshes and the merged arrays are never all
+  // held at once.
+  std::vector<PlacedMesh> meshes;
   {
-    // The parsed file is let go before the mesh is built: the two never need to be
-    // held at once.
     XFile file;
     if (!file.Parse(memory, sizeOfMemory)) return D3DXERR_INVALIDDATA;
     std::string error;
@@ -391,14 +405,18 @@ HRESULT D3DXLoadMeshFromXInMemory(LPCVOID memory, DWORD sizeOfMemory, DWORD opti
     D3DXMatrixIdentity(&identity);
     for (const auto& object : file.Objects()) {
       if (object->templateName == "Mesh") {
-        XMeshData data;
-        if (!ReadMesh(*object, &data, &error)) return D3DXERR_INVALIDDATA;
-        builder.Append(data, nullptr);
+        if (!ReadMesh(*object, &meshes.emplace_back().data, &error)) return D3DXERR_INVALIDDATA;
       } else if (object->templateName == "Frame") {
-        if (!WalkFrame(*object, identity, builder, &error)) return D3DXERR_INVALIDDATA;
+        if (!WalkFrame(*object, identity, meshes, &error)) return D3DXERR_INVALIDDATA;
       }
     }
   }
+  MeshBuilder builder;
+  for (PlacedMesh& placed : meshes) {
+    builder.Append(placed.data, placed.transformed ? &placed.transform : nullptr);
+    placed.data = XMeshData{};  // each mesh let go once merged
+  }
+  meshes.clear();
   return builder.Build(options, device, adjacency, materials, effectInstances, numMaterials, mesh);
 }
 
