@@ -450,6 +450,7 @@ bool XDataReader::ReadFloats(float* out, std::size_t count) {
 }
 
 bool XDataReader::ReadDWORDs(DWORD* out, std::size_t count) {
+  if (count == 0) return true;
   if (count > Remaining()) return false;
   const XValue::Kind* kinds = object_.values.kinds() + next_;
   const std::uint32_t* bits = object_.values.bits() + next_;
@@ -493,7 +494,7 @@ static_assert(sizeof(D3DXVECTOR3) == 3 * sizeof(float) && sizeof(D3DXVECTOR2) ==
 bool ReadVectors(XDataReader& r, std::vector<D3DXVECTOR3>* out, DWORD count) {
   if (!r.HasValues(count, 3)) return false;
   out->resize(count);
-  return r.ReadFloats(&out->data()->x, std::size_t{count} * 3);
+  return count == 0 || r.ReadFloats(&out->data()->x, std::size_t{count} * 3);
 }
 
 // Polygons as written in a Mesh or MeshNormals: count, then per face n and n indices.
@@ -555,7 +556,7 @@ bool ReadTexCoords(const XObject& object, XMeshData* mesh, std::string* error) {
   if (!r.HasValues(count, 2))
     return SetError(error, "texture coordinate count larger than the data");
   mesh->texCoords.resize(count);
-  if (!r.ReadFloats(&mesh->texCoords.data()->x, std::size_t{count} * 2))
+  if (count > 0 && !r.ReadFloats(&mesh->texCoords.data()->x, std::size_t{count} * 2))
     return SetError(error, "malformed texture coordinate");
   mesh->hasTexCoords = true;
   return true;
