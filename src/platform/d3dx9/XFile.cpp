@@ -509,7 +509,7 @@ bool ReadFaces(const XObject& object, XDataReader& r, DWORD count, DWORD indexLi
   indices->clear();
   indices->reserve(std::size_t{count} * 3);
   const std::size_t total = object.values.size();
-  std::size_t at = total - r.Remaining();
+  std::size_t at = r.Position();
   const XValue::Kind* kinds = object.values.kinds();
   const std::uint32_t* bits = object.values.bits();
   for (DWORD f = 0; f < count; ++f) {
@@ -525,7 +525,7 @@ bool ReadFaces(const XObject& object, XDataReader& r, DWORD count, DWORD indexLi
       indices->push_back(bits[at]);
     }
   }
-  r.Skip(total - r.Remaining(), at);
+  r.Advance(at - r.Position());
   return true;
 }
 

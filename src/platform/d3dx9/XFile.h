@@ -172,11 +172,10 @@ class XDataReader {
   // True when at least count × valuesEach values remain (no overflow).
   bool HasValues(std::size_t count, std::size_t valuesEach) const;
   std::size_t Remaining() const { return object_.values.size() - next_; }
-  // Moves on from value `from` (the current one) to `to`, for readers that walk the
-  // arrays themselves.
-  void Skip(std::size_t from, std::size_t to) {
-    if (from == next_ && to >= from && to <= object_.values.size()) next_ = to;
-  }
+  // The next value's index, and a move past values a reader has walked through in the
+  // object's arrays itself (never beyond the last).
+  std::size_t Position() const { return next_; }
+  void Advance(std::size_t count) { next_ += std::min(count, Remaining()); }
 
  private:
   const XObject& object_;

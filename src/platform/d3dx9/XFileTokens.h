@@ -1,6 +1,7 @@
-// The token streams of the two .X encodings. Both hand the parser the same tokens:
-// binary integer and float lists are opened lazily and handed out one value at a
-// time, so no list is ever copied or sized by its declared count.
+// The token streams of the two .X encodings. Both hand the parser the same tokens;
+// runs of numbers (a binary list, checked against the bytes left when it opens, or text
+// numbers between separators) go straight into an object's values in one call, and
+// nothing is ever sized by a declared count alone.
 #pragma once
 
 #include <cfloat>
