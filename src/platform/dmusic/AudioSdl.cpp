@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cmath>
 #include <filesystem>
 #include <future>
@@ -152,6 +153,7 @@ class Sdl final : public AudioBackend {
   }
 
   void Forget(PreparedSound* sound) override {
+    JoinStart();
     if (sound == piece) StopPiece();
     // The sound's destructor frees its chunk; Mix_FreeChunk halts its channels.
   }
@@ -184,33 +186,30 @@ class Sdl final : public AudioBackend {
     if (!p || !p->data || openCount == 0) return false;
     StopPiece();
     if (!MakeSynth()) return false;
-    fluid_player_t* player = new_fluid_player(synth->synth);
-    if (!player) return false;
-    const std::vector<std::uint8_t>& bytes = p->data->midi;
-    if (fluid_player_add_mem(player, bytes.data(), bytes.size()) != FLUID_OK ||
-        fluid_player_play(player) != FLUID_OK) {
-      delete_fluid_player(player);
-      return false;
-    }
-    // Channels that sound before choosing an instrument play the default one (the piano,
-    // or the standard kit on the drum channel), as on a synthesiser fresh from a reset.
-    for (int channel = 0; channel < 16; ++channel)
-      if (p->data->defaultProgramChannels & (1u << channel))
-        fluid_synth_program_change(synth->synth, channel, 0);
-    // No piece is published yet, so the audio thread leaves the synthesiser alone while
-    // the first frames are rendered here.
-    const bool rendered =
-        fluid_synth_write_float(synth->synth, kPrimeFrames, prime, 0, 2, prime, 1, 2) == FLUID_OK;
-    std::lock_guard<std::mutex> lock(render);
-    synth->player = player;
-    primed = rendered ? kPrimeFrames : 0;
-    primeUsed = 0;
-    tailLeft = static_cast<std::uint64_t>(kTailSeconds * outputRate);
-    piece = p;
-    pieceStart = frames.load();
+    // Reading the file and the samples of the instruments it first chooses happens on a
+    // worker, neither in the audio callback nor in the caller's frame; the piece counts
+    // as playing from now on and is heard once that is done. No piece is published
+    // meanwhile, so the audio thread leaves the synthesiser and the prime buffer alone.
+    startingPiece = p;
+    starting = std::async(std::launch::async, [this, p, s = synth->synth] {
+      const Started started = StartPiece(s, p->data, prime);
+      if (!started.player) return;
+      std::lock_guard<std::mutex> lock(render);
+      synth->player = started.player;
+      primed = started.primed ? kPrimeFrames : 0;
+      primeUsed = 0;
+      tailLeft = static_cast<std::uint64_t>(kTailSeconds * outputRate);
+      piece = p;  // published: the audio thread renders it, and its length counts from here
+      pieceStart = frames.load();
+    });
     return true;
   }
   bool PiecePlaying(const PreparedSound* sound) override {
+    if (starting.valid()) {
+      if (starting.wait_for(std::chrono::seconds(0)) != std::future_status::ready)
+        return startingPiece == sound;
+      JoinStart();
+    }
     if (!piece || piece != sound || !synth || !synth->player) return false;
     // A piece ends with its last event, as the segment's length says; the synthesiser
     // may still ring out a release tail after that.
@@ -218,6 +217,7 @@ class Sdl final : public AudioBackend {
            frames.load() - pieceStart < piece->lengthFrames;
   }
   void StopPiece() override {
+    JoinStart();
     fluid_player_t* player = nullptr;
     {
       std::lock_guard<std::mutex> lock(render);
@@ -323,6 +323,42 @@ class Sdl final : public AudioBackend {
     return p;
   }
 
+  struct Started {
+    fluid_player_t* player = nullptr;
+    bool primed = false;
+  };
+
+  // Worker: a player for the piece, the default instrument where it needs one, and the
+  // first frames rendered into `primeOut`. No player when the piece cannot be read.
+  static Started StartPiece(fluid_synth_t* synth, std::shared_ptr<const SoundData> data,
+                            float* primeOut) {
+    Started started;
+    fluid_player_t* player = new_fluid_player(synth);
+    if (!player) return started;
+    const std::vector<std::uint8_t>& bytes = data->midi;
+    if (fluid_player_add_mem(player, bytes.data(), bytes.size()) != FLUID_OK ||
+        fluid_player_play(player) != FLUID_OK) {
+      delete_fluid_player(player);
+      return started;
+    }
+    // Channels that sound before choosing an instrument play the default one (the piano,
+    // or the standard kit on the drum channel), as on a synthesiser fresh from a reset.
+    for (int channel = 0; channel < 16; ++channel)
+      if (data->defaultProgramChannels & (1u << channel))
+        fluid_synth_program_change(synth, channel, 0);
+    started.primed =
+        fluid_synth_write_float(synth, kPrimeFrames, primeOut, 0, 2, primeOut, 1, 2) == FLUID_OK;
+    started.player = player;
+    return started;
+  }
+
+  // Waits for the worker starting a piece, which publishes it unless it could not be read.
+  void JoinStart() {
+    if (!starting.valid()) return;
+    starting.get();
+    startingPiece = nullptr;
+  }
+
   // The one synthesiser: the one built since the output opened, or made here (again
   // when the output rate or the soundfont changed). The soundfont is read outside the
   // render lock so the audio thread never waits on it.
@@ -411,6 +447,8 @@ class Sdl final : public AudioBackend {
   std::mutex render;  // guards what the audio thread renders from, below
   std::unique_ptr<Synth> synth;
   std::future<std::unique_ptr<Synth>> building;  // the worker's synthesiser, until taken
+  std::future<void> starting;               // the worker starting a piece, until joined
+  const SdlPiece* startingPiece = nullptr;  // and which one it is
   bool synthFailed = false;
   const SdlPiece* piece = nullptr;
   float prime[kPrimeFrames * kOutputChannels] = {};
