@@ -1,5 +1,6 @@
 // Process entry: engine services first, then the game object, the shell's start-up and
 // the message loop; services are torn down before the game object is destroyed.
+#include <cstdio>
 #include <cstdlib>
 
 #include "app/EngineServices.h"
@@ -17,6 +18,9 @@ int main() {
 
   GameApp* game = new GameApp();
   if (!game->Init(settings, GetModuleHandleA(nullptr))) {
+    // The box says only that start-up failed; this line says which step, for bug reports.
+    const char* step = game->GetStartupFailure();
+    std::fprintf(stderr, "yulerush: %s\n", step ? step : "start-up failed");
     MessageBoxA(nullptr, "Hubo un error al inicializar.\nLa aplicación se cerrará.", "Error",
                 MB_ICONERROR);
     DestroyEngineServices();

@@ -42,6 +42,7 @@ void ResetFrameClock() {
 bool AppShell::Init(AppSettings newSettings, HINSTANCE newInstance) {
   settings = newSettings;
   instance = newInstance;
+  startupFailure = nullptr;
 
   windowClass = WNDCLASSEXA{};
   windowClass.cbSize = 48;
@@ -56,7 +57,7 @@ bool AppShell::Init(AppSettings newSettings, HINSTANCE newInstance) {
   windowClass.hbrBackground = reinterpret_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
   windowClass.lpszMenuName = nullptr;
   windowClass.lpszClassName = kClassName;
-  if (!RegisterClassExA(&windowClass)) return false;
+  if (!RegisterClassExA(&windowClass)) return Fail("the window class could not be registered");
 
   if (settings.windowed) {
     hwnd = CreateWindowExA(0, kClassName, settings.name, settings.windowStyle, settings.x,
@@ -66,7 +67,7 @@ bool AppShell::Init(AppSettings newSettings, HINSTANCE newInstance) {
     hwnd = CreateWindowExA(0, kClassName, settings.name, WS_POPUP | WS_VISIBLE, 0, 0,
                            settings.width, settings.height, nullptr, nullptr, instance, nullptr);
   }
-  if (!hwnd) return false;
+  if (!hwnd) return Fail("the window could not be created");
   ShowWindow(hwnd, SW_SHOW);
   UpdateWindow(hwnd);
 

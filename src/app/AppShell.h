@@ -32,6 +32,9 @@ class AppShell {
   HWND GetWindow() const { return hwnd; }
   const AppSettings& GetSettings() const { return settings; }
   bool IsActive() const { return active; }
+  // What the last Init could not do, as a phrase ("the sound system could not start");
+  // null after a start-up that went through.
+  const char* GetStartupFailure() const { return startupFailure; }
   float GetFrameSeconds() const { return frameSeconds; }
 
   static AppShell* Instance();
@@ -44,6 +47,13 @@ class AppShell {
   bool active = false;
   float frameSeconds = 0.0f;  // already scaled by speed
   float speed = 1.0f;         // time scale; nothing changes it
+  // Set by Init and OnInit at the step that fails; a static string.
+  const char* startupFailure = nullptr;
+  // Records the failed step and returns false, for `return Fail("...")`.
+  bool Fail(const char* step) {
+    startupFailure = step;
+    return false;
+  }
 };
 
 // Seconds of the last frame, written by the message loop before each OnFrame.

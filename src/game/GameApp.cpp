@@ -92,15 +92,17 @@ GameApp::~GameApp() = default;
 bool GameApp::OnInit() {
   platform::SeedRandom(static_cast<std::uint32_t>(std::time(nullptr)));
   if (g_mouse) g_mouse->sensitivity = 1.2f;
-  if (!g_graphicsDevice || !g_graphicsDevice->Init(hwnd, settings)) return false;
-  if (!g_soundSystem || !g_soundSystem->Init(hwnd, 44100, L"")) return false;
+  if (!g_graphicsDevice || !g_graphicsDevice->Init(hwnd, settings))
+    return Fail("the graphics device could not start");
+  if (!g_soundSystem || !g_soundSystem->Init(hwnd, 44100, L""))
+    return Fail("the sound system could not start");
 
   delete g_matchWorld;
   g_matchWorld = new MatchWorld();
   g_matchWorld->Init(static_cast<std::uint32_t>(settings.width),
                      static_cast<std::uint32_t>(settings.height));
 
-  if (!StartInput()) return false;
+  if (!StartInput()) return Fail("the keyboard or the mouse could not be acquired");
   for (int player = 0; player < 4; ++player)
     for (int action = 0; action < 4; ++action)
       g_inputSystem->BindKey(100 * player + action, kPlayerKeys[player][action]);
@@ -109,9 +111,9 @@ bool GameApp::OnInit() {
     for (int action = 0; action < 4; ++action)
       g_inputSystem->BindPad(100 * player + action, player, action);
 
-  if (!g_fontManager) return false;
+  if (!g_fontManager) return Fail("the font could not be created");
   font = g_fontManager->Acquire("System Font");
-  if (!font || !font->Create("Verdana", 24, 3)) return false;
+  if (!font || !font->Create("Verdana", 24, 3)) return Fail("the font could not be created");
   font->SetPosition(5, 5);
   font->SetColour(0.0f, 0.0f, 1.0f, 1.0f);
 

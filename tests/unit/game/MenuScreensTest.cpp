@@ -13,6 +13,7 @@
 #include "platform/d3d9/D3D9Headless.h"
 #include "platform/dinput8/DInput8.h"
 #include "platform/dinput8/DInput8Headless.h"
+#include "platform/dmusic/DMusicHeadless.h"
 #include "engine/input/Mouse.h"
 
 namespace {
@@ -56,6 +57,38 @@ TEST_F(GameStartTest, BindsTheSixteenKeysCreatesTheFontAndOpensTheMainMenu) {
 TEST_F(GameStartTest, DeviceFailureFailsStartUp) {
   platform::d3d9::HeadlessFailDirect3DCreate(true);
   EXPECT_FALSE(StartGame());
+}
+
+// A start-up that fails names the step that failed (the process prints it for bug
+// reports); one that goes through names none.
+TEST_F(GameStartTest, FailedStartUpNamesItsStep) {
+  struct Case {
+    const char* what;
+    void (*arrange)();
+    const char* step;  // null: start-up succeeds
+  };
+  const Case cases[] = {
+      {"all well", [] {}, nullptr},
+      {"no Direct3D", [] { platform::d3d9::HeadlessFailDirect3DCreate(true); },
+       "the graphics device could not start"},
+      {"no audio", [] { platform::dmusic::AudioLog().FailCall("InitAudio"); },
+       "the sound system could not start"},
+      {"window not in front",
+       [] { platform::dinput8::InputLog().FailCall("Acquire"); },
+       "the keyboard or the mouse could not be acquired"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    StopGame();
+    ResetHeadlessPlatform();
+    c.arrange();
+    EXPECT_EQ(StartGame(), c.step == nullptr);
+    ASSERT_NE(game, nullptr);
+    if (c.step)
+      EXPECT_STREQ(game->GetStartupFailure(), c.step);
+    else
+      EXPECT_EQ(game->GetStartupFailure(), nullptr);
+  }
 }
 
 // What the file holds → the language the game starts in. Anything but a whole 0 or 1
