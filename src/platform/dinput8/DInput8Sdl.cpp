@@ -3,6 +3,7 @@
 // layout), the mouse's relative motion and wheel gathered from the events the window
 // layer pumps, and the window's input focus.
 #include <SDL.h>
+#include <SDL_syswm.h>
 
 #include <cstring>
 
@@ -171,7 +172,8 @@ struct ScancodeTable {
 constexpr ScancodeTable kScancodes;
 
 // How long a device's first acquisition waits for a window that was just shown to get
-// the focus: the window system hands it over only once its events have arrived.
+// the focus from a window manager, which hands it over in its own time (without one, a
+// round trip to the X server settles it; see WindowInFront).
 constexpr Uint32 kFirstFocusWaitMs = 1000;
 
 class SdlSource final : public InputSource {
@@ -192,6 +194,14 @@ class SdlSource final : public InputSource {
     SDL_PumpEvents();
     if (HasFocus(sdl)) return true;
     if (!firstTry) return false;
+    // The window asked for the focus when it was shown. Without a window manager the X
+    // server hands it over as it handles that request, so once a round trip has brought
+    // in every event the server sent before it, the answer no longer depends on how
+    // busy the machine is.
+    if (SyncWithWindowSystem(sdl)) {
+      SDL_PumpEvents();
+      if (HasFocus(sdl)) return true;
+    }
     const Uint32 flags = SDL_GetWindowFlags(sdl);
     if (!(flags & SDL_WINDOW_SHOWN) || (flags & SDL_WINDOW_MINIMIZED)) return false;
     const Uint32 start = SDL_GetTicks();
@@ -265,6 +275,18 @@ class SdlSource final : public InputSource {
   }
 
  private:
+  // Waits until the window system has handled every request made so far and its events
+  // are queued; false where there is no such round trip to make.
+  static bool SyncWithWindowSystem(SDL_Window* sdl) {
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    if (!SDL_GetWindowWMInfo(sdl, &info) || info.subsystem != SDL_SYSWM_X11 ||
+        !info.info.x11.display)
+      return false;
+    XSync(info.info.x11.display, False);
+    return true;
+  }
+
   static bool HasFocus(SDL_Window* sdl) {
     return (SDL_GetWindowFlags(sdl) & SDL_WINDOW_INPUT_FOCUS) != 0;
   }
