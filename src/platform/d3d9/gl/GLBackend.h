@@ -1,6 +1,7 @@
 // The OpenGL 2.1 (compatibility, fixed-function) drawing backend: the back buffer is the
 // window's own when the window has exactly its size, otherwise an off-screen target drawn
-// letterboxed into the window on Present; every draw is translated from the device state
+// letterboxed into the window on Present (as a textured quad, which software GL draws
+// faster than a scaled framebuffer blit); every draw is translated from the device state
 // into GL state through a shadow that only touches GL when a value changes.
 #pragma once
 
@@ -85,6 +86,9 @@ class GLBackend final : public RenderBackend {
 
   // The back buffer as ARGB words, top row first.
   bool ReadBack(std::vector<std::uint32_t>* argb, UINT* width, UINT* height);
+  // The window's own colour buffer as ARGB words, top row first: right after Present on
+  // software GL, which keeps it through the swap, the frame shown with its bars.
+  bool ReadWindow(std::vector<std::uint32_t>* argb, int* width, int* height);
   // Whether the back buffer is the window's own (no off-screen target, no copy).
   bool DrawsIntoWindow() const { return width_ != 0 && framebuffer_ == 0; }
 
@@ -113,6 +117,8 @@ class GLBackend final : public RenderBackend {
   // the target in use; the back buffer's contents start afresh (black) after a move.
   bool FollowWindowSize();
   void ClearNewBackBuffer();
+  // Draws the off-screen target into the window's rectangle (x, y, w, h), GL's origin.
+  void DrawTargetIntoWindow(int x, int y, int w, int h, bool exact);
   void ApplyWindowMode(const D3DPRESENT_PARAMETERS& params);
   void InitContextState();
   void ForgetShadows();
@@ -147,7 +153,8 @@ class GLBackend final : public RenderBackend {
   SDL_Window* window_ = nullptr;
   void* context_ = nullptr;
   D3DPRESENT_PARAMETERS params_{};
-  GLuint framebuffer_ = 0, colourBuffer_ = 0, depthBuffer_ = 0;  // 0: drawing into the window
+  GLuint framebuffer_ = 0, colourTexture_ = 0, depthBuffer_ = 0;  // 0: drawing into the window
+  GLenum presentFilter_ = 0;  // the colour texture's filter as last set
   UINT width_ = 0, height_ = 0;  // 0: no back buffer
   bool alphaFormat_ = false;     // A8R8G8B8 rather than X8R8G8B8
   bool stencilFormat_ = false;   // the depth format has stencil bits
