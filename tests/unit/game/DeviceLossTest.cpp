@@ -43,7 +43,8 @@ std::string RoundState(const MatchWorld& world) {
         << p.speed << " score " << p.roundScore << " wins " << p.wins << " carries "
         << indexOf(p.carried) << " cooldown " << p.stealCooldown << " blink " << p.blinkPhase
         << " visible " << p.figure.visible << " " << p.animation << " deliveries "
-        << p.base.deliveries << " slides " << p.slideCount;
+        << p.base.deliveries << " slides " << p.slideCount << " clocks " << p.figure.clock << ","
+        << p.base.marker.clock;
   }
   for (std::size_t i = 0; i < items.size(); ++i) {
     const D3DXVECTOR3 at = items[i]->WorldPosition();
