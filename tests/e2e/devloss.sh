@@ -56,11 +56,20 @@ frames_after() {
   done
   echo $((to - from))
 }
-tap() {
-  xdotool keydown "$1"
-  sleep 0.1
-  xdotool keyup "$1"
-  sleep 0.1
+# Keys and the button are held down for two presented frames and let go for two more, so
+# that however slow a frame is, the game sees them down and then released.
+press_keys() {
+  xdotool keydown "$@"
+  frames_after 2 10 >/dev/null
+  xdotool keyup "$@"
+  frames_after 2 10 >/dev/null
+}
+press_at() {
+  goto "$1" "$2"
+  xdotool mousedown 1
+  frames_after 2 10 >/dev/null
+  xdotool mouseup 1
+  frames_after 2 10 >/dev/null
 }
 
 geometry=$(xdotool getwindowgeometry "$win" | awk '/Geometry/ {print $2}')
@@ -71,11 +80,11 @@ xprop -id "$win" _NET_WM_STATE | grep -q _NET_WM_STATE_FULLSCREEN ||
 sleep 0.5
 
 # Four players, start, play: the round's world replaces the setup screen.
-click 347 342
-click 347 342
-click 220 212
+press_at 347 342
+press_at 347 342
+press_at 220 212
 shot devloss_setup
-click 600 548
+press_at 600 548
 [ "$(frames_after 5 20)" -ge 5 ] || fail "no frames after the play click"
 shot devloss_round
 changed=$(compare -metric AE -fuzz 5% "$ARTIFACTS/devloss_setup.png" "$ARTIFACTS/devloss_round.png" null: 2>&1 | awk '{print int($1)}')
@@ -130,26 +139,26 @@ echo "$CYCLES minimise/restore cycles in $elapsed s: none drew while minimised (
 if [ -n "$rss_first" ]; then
   growth=$((rss_last - rss_first))
   echo "resident memory: $rss_first kB after cycle 5, $rss_last kB after cycle $CYCLES ($growth kB)"
-  [ "$growth" -le 8192 ] || fail "memory grew by $growth kB over the cycles"
+  # The music synthesiser loads instrument samples as the pieces reach them, a few MB over
+  # a round whatever the window does; a reset that kept anything would add that per cycle.
+  [ "$growth" -le 16384 ] || fail "memory grew by $growth kB over the cycles"
 fi
 
 # The round goes on: the players still answer their keys.
 shot devloss_restored
-for k in d d Right Right k k KP_6 KP_6 w w Up Up u u KP_8 KP_8; do tap "$k"; done
-sleep 0.5
+for i in 1 2 3; do press_keys d Right k KP_6; done
+frames_after 3 10 >/dev/null
 shot devloss_moved
 changed=$(compare -metric AE -fuzz 5% "$ARTIFACTS/devloss_restored.png" "$ARTIFACTS/devloss_moved.png" null: 2>&1 | awk '{print int($1)}')
 [ "$changed" -gt 500 ] || fail "the players did not move after the cycles ($changed pixels changed)"
 echo "after the cycles the round plays on: $changed pixels changed as the players ran"
 
 # Leave: Escape to the standings, leave, yes, then Escape on the main menu.
-tap Escape
-sleep 0.5
-click 430 457
-click 335 367
-sleep 0.5
-tap Escape
-wait_game_exit 20
+press_keys Escape
+press_at 430 457
+press_at 335 367
+press_keys Escape
+wait_game_exit 20 || shot devloss_not_ended
 [ "$GAME_CODE" = "0" ] || fail "the game ended with '$GAME_CODE'; stderr: $(cat "$ARTIFACTS/devloss.err")"
 [ ! -s "$ARTIFACTS/devloss.err" ] || fail "stderr was not empty: $(cat "$ARTIFACTS/devloss.err")"
 echo "left the round and ended with exit 0, stderr empty"
