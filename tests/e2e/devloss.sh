@@ -38,8 +38,8 @@ win=$(find_game_window) || fail "no game window; stderr: $(cat "$ARTIFACTS/devlo
 
 swaps() {
   local n
-  n=$(od -An -tu8 -N8 "$WORK/swaps" 2>/dev/null | tr -d ' ')
-  echo "${n:-0}"
+  n=$(od -An -tu8 -N8 "$WORK/swaps" 2>/dev/null)
+  echo $((${n:-0}))
 }
 rss_kb() { awk '/VmRSS/ {print $2}' "/proc/$GAME_PID/status" 2>/dev/null; }
 mapped() { xwininfo -id "$win" 2>/dev/null | grep -q "IsViewable"; }
@@ -103,7 +103,7 @@ cycle_start=$(date +%s.%N)
 rss_first=""
 max_late=0
 for cycle in $(seq 1 "$CYCLES"); do
-  xdotool windowminimize "$win" || fail "cycle $cycle: could not minimise"
+  timeout 10 xdotool windowminimize --sync "$win" || fail "cycle $cycle: could not minimise"
   for i in $(seq 1 100); do mapped || break; sleep 0.02; done
   mapped && fail "cycle $cycle: the window was not minimised"
   # A frame begun just before the window went may still land: let the count settle.
@@ -125,7 +125,7 @@ for cycle in $(seq 1 "$CYCLES"); do
   [ "$after" = "$before" ] || fail "cycle $cycle: $((after - before)) frames presented while minimised"
   alive "minimised, cycle $cycle"
 
-  xdotool windowactivate "$win" 2>/dev/null
+  timeout 10 xdotool windowactivate --sync "$win" 2>/dev/null
   resumed=$(frames_after 2 15)
   [ "$resumed" -ge 2 ] || fail "cycle $cycle: frames did not resume after restoring ($resumed)"
   mapped || fail "cycle $cycle: frames came but the window is not shown"
