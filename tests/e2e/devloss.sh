@@ -43,8 +43,16 @@ swaps() {
 }
 rss_kb() { awk '/VmRSS/ {print $2}' "/proc/$GAME_PID/status" 2>/dev/null; }
 mapped() { xwininfo -id "$win" 2>/dev/null | grep -q "IsViewable"; }
-alive() { kill -0 "$GAME_PID" 2>/dev/null || fail "the game died ($1); stderr: $(cat "$ARTIFACTS/devloss.err")"; }
+alive() {
+  kill -0 "$GAME_PID" 2>/dev/null ||
+    fail "the game died ($1); stderr: $(cat "$ARTIFACTS/devloss.err")"
+}
 shot() { import -window root "$ARTIFACTS/$1.png" || fail "screenshot $1 failed"; }
+# Pixels that differ between two screenshots.
+differ() {
+  compare -metric AE -fuzz 5% "$ARTIFACTS/$1.png" "$ARTIFACTS/$2.png" null: 2>&1 |
+    awk '{print int($1)}'
+}
 # Waits up to $2 seconds until at least $1 more frames have been presented; prints how many.
 frames_after() {
   local from to i
@@ -87,7 +95,7 @@ shot devloss_setup
 press_at 600 548
 [ "$(frames_after 5 20)" -ge 5 ] || fail "no frames after the play click"
 shot devloss_round
-changed=$(compare -metric AE -fuzz 5% "$ARTIFACTS/devloss_setup.png" "$ARTIFACTS/devloss_round.png" null: 2>&1 | awk '{print int($1)}')
+changed=$(differ devloss_setup devloss_round)
 [ "$changed" -gt 100000 ] || fail "the round did not start ($changed pixels changed)"
 
 # How long a frame takes here decides how long "no frame" must last to mean something.
@@ -122,7 +130,8 @@ for cycle in $(seq 1 "$CYCLES"); do
   before=$(swaps)
   sleep "$(awk -v ms="$quiet_ms" 'BEGIN {print ms / 1000}')"
   after=$(swaps)
-  [ "$after" = "$before" ] || fail "cycle $cycle: $((after - before)) frames presented while minimised"
+  [ "$after" = "$before" ] ||
+    fail "cycle $cycle: $((after - before)) frames presented while minimised"
   alive "minimised, cycle $cycle"
 
   timeout 10 xdotool windowactivate --sync "$win" 2>/dev/null
@@ -135,7 +144,8 @@ for cycle in $(seq 1 "$CYCLES"); do
 done
 rss_last=$(rss_kb)
 elapsed=$(awk -v a="$cycle_start" -v b="$(date +%s.%N)" 'BEGIN {printf "%.1f", b - a}')
-echo "$CYCLES minimise/restore cycles in $elapsed s: none drew while minimised (at most $max_late frame(s) in flight at the moment of minimising), frames resumed every time"
+echo "$CYCLES minimise/restore cycles in $elapsed s: no frame while minimised (at most" \
+  "$max_late in flight at the moment of minimising), frames resumed every time"
 if [ -n "$rss_first" ]; then
   growth=$((rss_last - rss_first))
   echo "resident memory: $rss_first kB after cycle 5, $rss_last kB after cycle $CYCLES ($growth kB)"
@@ -149,7 +159,7 @@ shot devloss_restored
 for i in 1 2 3; do press_keys d Right k KP_6; done
 frames_after 3 10 >/dev/null
 shot devloss_moved
-changed=$(compare -metric AE -fuzz 5% "$ARTIFACTS/devloss_restored.png" "$ARTIFACTS/devloss_moved.png" null: 2>&1 | awk '{print int($1)}')
+changed=$(differ devloss_restored devloss_moved)
 [ "$changed" -gt 500 ] || fail "the players did not move after the cycles ($changed pixels changed)"
 echo "after the cycles the round plays on: $changed pixels changed as the players ran"
 
@@ -159,6 +169,7 @@ press_at 430 457
 press_at 335 367
 press_keys Escape
 wait_game_exit 20 || shot devloss_not_ended
-[ "$GAME_CODE" = "0" ] || fail "the game ended with '$GAME_CODE'; stderr: $(cat "$ARTIFACTS/devloss.err")"
+[ "$GAME_CODE" = "0" ] ||
+  fail "the game ended with '$GAME_CODE'; stderr: $(cat "$ARTIFACTS/devloss.err")"
 [ ! -s "$ARTIFACTS/devloss.err" ] || fail "stderr was not empty: $(cat "$ARTIFACTS/devloss.err")"
 echo "left the round and ended with exit 0, stderr empty"

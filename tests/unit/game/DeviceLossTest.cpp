@@ -27,7 +27,8 @@ using platform::d3d9::Log;
 // difference reads as what moved.
 std::string RoundState(const MatchWorld& world) {
   std::ostringstream out;
-  out << std::setprecision(9) << "mode " << world.currentMode << (world.IsRoundOver() ? " over" : "");
+  out << std::setprecision(9) << "mode " << world.currentMode
+      << (world.IsRoundOver() ? " over" : "");
   std::vector<const Item*> items;
   if (world.mode)
     for (const Item& item : world.mode->items) items.push_back(&item);
@@ -38,18 +39,17 @@ std::string RoundState(const MatchWorld& world) {
   };
   for (int i = 0; i < world.playerCount; ++i) {
     const Player& p = world.players[i];
-    out << "\nplayer " << i << " at " << p.position.x << "," << p.position.y << ","
-        << p.position.z << " heading " << p.heading.x << "," << p.heading.y << " speed "
-        << p.speed << " score " << p.roundScore << " wins " << p.wins << " carries "
-        << indexOf(p.carried) << " cooldown " << p.stealCooldown << " blink " << p.blinkPhase
-        << " visible " << p.figure.visible << " " << p.animation << " deliveries "
-        << p.base.deliveries << " slides " << p.slideCount << " clocks " << p.figure.clock << ","
-        << p.base.marker.clock;
+    out << "\nplayer " << i << " at " << p.position.x << "," << p.position.y << "," << p.position.z
+        << " heading " << p.heading.x << "," << p.heading.y << " speed " << p.speed << " score "
+        << p.roundScore << " wins " << p.wins << " carries " << indexOf(p.carried) << " cooldown "
+        << p.stealCooldown << " blink " << p.blinkPhase << " visible " << p.figure.visible << " "
+        << p.animation << " deliveries " << p.base.deliveries << " slides " << p.slideCount
+        << " clocks " << p.figure.clock << "," << p.base.marker.clock;
   }
   for (std::size_t i = 0; i < items.size(); ++i) {
     const D3DXVECTOR3 at = items[i]->WorldPosition();
-    out << "\nitem " << i << " state " << items[i]->state << " value " << items[i]->value
-        << " at " << at.x << "," << at.y << "," << at.z;
+    out << "\nitem " << i << " state " << items[i]->state << " value " << items[i]->value << " at "
+        << at.x << "," << at.y << "," << at.z;
   }
   out << "\norder";
   for (int i = 0; i < world.playerCount; ++i)
@@ -131,7 +131,8 @@ TEST_F(DeviceLossTest, HundredLossesDuringARoundChangeNothingInIt) {
   int played = 0;
   for (int loss = 0; loss < kLosses; ++loss) {
     const Spell& spell = kSpells[loss % std::size(kSpells)];
-    SCOPED_TRACE(::testing::Message() << "loss " << loss << ", spell " << loss % std::size(kSpells));
+    SCOPED_TRACE(::testing::Message()
+                 << "loss " << loss << ", spell " << loss % std::size(kSpells));
     const int at = (loss + 1) * roundFrames / (kLosses + 1);
     while (played < at) {
       Played();
