@@ -28,6 +28,8 @@ tap() {
   sleep 0.05
 }
 peak_kb() { awk '/VmHWM/ {print $2}' "/proc/$1/status" 2>/dev/null; }
+# Processor time of a process and all its threads (the renderer's included), in ticks.
+cpu_ticks() { awk '{print $14 + $15}' "/proc/$1/stat" 2>/dev/null; }
 
 for size in $SIZES; do
   start_xvfb "${size}x24"
@@ -52,12 +54,14 @@ for size in $SIZES; do
   click 600 548  # play
   sleep 1
   kill -USR1 $GAME_PID
+  cpu0=$(cpu_ticks $GAME_PID)
   # The measured window: every player keeps tapping.
   end=$((SECONDS + SECONDS_MEASURED))
   while [ $SECONDS -lt $end ]; do
     for k in d Right k KP_6 w Up u KP_8 a Left h KP_4 s Down j KP_5; do tap "$k"; done
   done
   kill -USR2 $GAME_PID
+  cpu1=$(cpu_ticks $GAME_PID)
   sleep 0.5
   game_kb=$(peak_kb $GAME_PID)
   tap Escape
@@ -73,6 +77,11 @@ for size in $SIZES; do
   echo "== $size"
   cat "$OUT/floor_$size.txt"
   # The report of the marked window goes to the file named when the game started.
-  echo "round: $(cat "$OUT/startup_$size.txt" 2>/dev/null)"
+  report=$(cat "$OUT/startup_$size.txt" 2>/dev/null)
+  echo "round: $report"
+  # Processor time per frame does not depend on how busy the machine is, as frame rates do.
+  frames=$(echo "$report" | awk '{print $2}')
+  awk -v t=$(( ${cpu1:-0} - ${cpu0:-0} )) -v f="${frames:-0}" -v hz="$(getconf CLK_TCK)" \
+    'BEGIN { if (f > 0) printf "round processor time: %.2f ms per frame (all threads)\n", 1000 * t / hz / f }'
   echo "peak memory: game ${game_kb:-?} kB, floor ${floor_kb:-?} kB, above floor $(( ${game_kb:-0} - ${floor_kb:-0} )) kB"
 done

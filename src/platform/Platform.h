@@ -11,4 +11,7 @@ enum class Backend { Real, Headless };
 void SetBackend(Backend backend);
 Backend GetBackend();
 
+// Whether every thread allocates from one heap (set when the process starts).
+bool SharesOneHeap();
+
 }  // namespace platform

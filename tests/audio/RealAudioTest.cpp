@@ -54,6 +54,18 @@ double ToneAmplitude(const std::vector<float>& x, std::size_t begin, std::size_t
 
 std::size_t At(double seconds) { return static_cast<std::size_t>(seconds * kRate); }
 
+// The same piece without its program change: its channel plays the default instrument.
+std::string WithoutProgram(std::string midi, int program) {
+  const std::size_t track = midi.rfind("MTrk");
+  const std::size_t at = midi.find(std::string{'\0', '\xC0', static_cast<char>(program)}, track);
+  if (track == std::string::npos || at == std::string::npos) return {};
+  midi.erase(at, 3);
+  auto* len = reinterpret_cast<unsigned char*>(&midi[track + 4]);
+  const std::uint32_t n = (len[0] << 24 | len[1] << 16 | len[2] << 8 | len[3]) - 3;
+  for (int i = 0; i < 4; ++i) len[i] = static_cast<unsigned char>(n >> (24 - 8 * i));
+  return midi;
+}
+
 class RealAudioTest : public ::testing::Test {
  protected:
   void SetUp() override { platform::SetBackend(platform::Backend::Real); }
@@ -219,6 +231,40 @@ TEST_F(RealAudioTest, ANewPieceReplacesThePlayingOneAndAnEndedPieceFallsSilent) 
   // The second piece's release tail ends well before the output closes.
   EXPECT_GT(last, onset + At(0.8));
   EXPECT_LT(last, onset + At(2.0));
+}
+
+// A piece that never chooses an instrument sounds on the default one, both from the fresh
+// synthesiser and after another piece chose its own (the synthesiser reads an instrument's
+// samples only when a piece needs it).
+TEST_F(RealAudioTest, APieceThatChoosesNoInstrumentSoundsOnTheDefaultOne) {
+  const std::string capture = dir.Path() + "/default.raw";
+  setenv("SDL_AUDIODRIVER", "disk", 1);
+  setenv("SDL_DISKAUDIOFILE", capture.c_str(), 1);
+  g_soundSystem = new SoundSystem();
+  ASSERT_TRUE(g_soundSystem->Init(TestWindow(), kRate));
+  {
+    MusicSegment plain, flute;
+    const std::string bytes = WithoutProgram(EncodeMidiNote(0.6, 69, 73), 73);
+    ASSERT_FALSE(bytes.empty());
+    ASSERT_TRUE(plain.LoadFromFile(Write("plain.mid", bytes)));
+    ASSERT_TRUE(flute.LoadFromFile(Write("flute.mid", EncodeMidiNote(0.6, 76, 73))));
+    for (MusicSegment* piece : {&plain, &flute, &plain}) {
+      ASSERT_TRUE(piece->Start(false));
+      Sleep(1000);
+    }
+  }
+  g_soundSystem->Shutdown();
+  std::ifstream in(capture, std::ios::binary);
+  std::vector<char> raw((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  std::vector<float> left(raw.size() / 8);
+  for (std::size_t i = 0; i < left.size(); ++i) std::memcpy(&left[i], raw.data() + 8 * i, 4);
+  ASSERT_GT(left.size(), At(2.6));
+  // Each piece sounds in its second of the capture.
+  for (int second = 0; second < 3; ++second) {
+    double energy = 0.0;
+    for (std::size_t i = At(second + 0.1); i < At(second + 0.5); ++i) energy += left[i] * left[i];
+    EXPECT_GT(std::sqrt(energy / At(0.4)), 0.003) << "piece " << second << " was silent";
+  }
 }
 
 // The loudest moment the game makes: four item-appearance effects starting in the same

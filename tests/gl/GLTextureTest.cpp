@@ -6,6 +6,9 @@
 #include <vector>
 
 #include "gl/GLScene.h"
+#include "platform/d3d9/Backend.h"
+#include "platform/d3dx9/D3DX9Texture.h"
+#include "support/TestImages.h"
 #include "support/GLWindow.h"
 
 using namespace gltest;
@@ -319,4 +322,81 @@ TEST_F(GLTextureTest, SphereMapFollowsTheNormalInCameraSpace) {
   d->SetTexture(1, nullptr);
   white->Release();
   t->Release();
+}
+
+// Once uploaded, a managed texture's memory copy goes; it survives a device reset on the
+// GPU, and a later lock reads back every level bit for bit before anything is written.
+TEST_F(GLTextureTest, AnUploadedTextureLivesOnTheGpuAloneAndComesBackWholeWhenLocked) {
+  // Level 0's quadrants are plain colours (so the screen can show them); every other
+  // byte, alpha included, differs from texel to texel and level to level.
+  static const DWORD kQuadrant[2][2] = {{0x80FF0000, 0x4000FF00}, {0xC00000FF, 0x10FFFF00}};
+  auto texel = [](UINT level, UINT x, UINT y) -> DWORD {
+    if (level == 0) return kQuadrant[y / 4][x / 4];
+    return (level * 37 + x * 11 + y * 5) << 24 | (x * 29 + y) << 16 | (y * 31 + level) << 8 |
+           (x ^ y ^ level);
+  };
+  IDirect3DTexture9* t = MakeTexture<DWORD>(d, 8, 8, 0, D3DFMT_A8R8G8B8, texel);
+  ASSERT_TRUE(t);
+  ASSERT_EQ(t->GetLevelCount(), 4u);
+  auto* held = static_cast<platform::d3d9::Texture9*>(t);
+  platform::d3d9::UploadTexture(t);
+  EXPECT_TRUE(held->PixelsReleased());
+  for (const auto& level : held->Levels()) EXPECT_EQ(level.pixels.capacity(), 0u);
+
+  ASSERT_EQ(d->Reset(&gl_.params()), D3D_OK);
+  PlainStates(d);
+  auto drawAndRead = [&] {
+    d->SetTexture(0, t);
+    d->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
+    DrawScreenQuad(d, 0, 0, 80, 80, 0xFFFFFFFF);
+    return gl_.ReadBack();
+  };
+  ASSERT_TRUE(drawAndRead());
+  for (int qy = 0; qy < 2; ++qy)
+    for (int qx = 0; qx < 2; ++qx)
+      EXPECT_EQ(gl_.At(20 + 40 * qx, 20 + 40 * qy) & 0xFFFFFF, kQuadrant[qy][qx] & 0xFFFFFF);
+
+  // A read-only lock of a small level brings every level back exactly.
+  D3DLOCKED_RECT r{};
+  ASSERT_EQ(t->LockRect(2, &r, nullptr, D3DLOCK_READONLY), D3D_OK);
+  t->UnlockRect(2);
+  EXPECT_FALSE(held->PixelsReleased());
+  for (UINT level = 0; level < 4; ++level) {
+    const auto& l = held->Levels()[level];
+    for (UINT y = 0; y < l.height; ++y)
+      for (UINT x = 0; x < l.width; ++x) {
+        DWORD v;
+        std::memcpy(&v, l.pixels.data() + (y * l.width + x) * 4, 4);
+        ASSERT_EQ(v, texel(level, x, y)) << level << " " << x << "," << y;
+      }
+  }
+
+  // A texture locked again is written while the game runs: it keeps its copy from now on,
+  // and a write to one corner leaves the rest of the level as it was.
+  const RECT corner{0, 0, 4, 4};
+  ASSERT_EQ(t->LockRect(0, &r, &corner, 0), D3D_OK);
+  for (int y = 0; y < 4; ++y)
+    for (int x = 0; x < 4; ++x)
+      reinterpret_cast<DWORD*>(static_cast<BYTE*>(r.pBits) + y * r.Pitch)[x] = 0xFFFFFFFF;
+  t->UnlockRect(0);
+  platform::d3d9::UploadTexture(t);
+  EXPECT_FALSE(held->PixelsReleased());
+  ASSERT_TRUE(drawAndRead());
+  EXPECT_EQ(gl_.At(20, 20), 0xFFFFFFFFu);
+  EXPECT_EQ(gl_.At(60, 20) & 0xFFFFFF, kQuadrant[0][1] & 0xFFFFFF);
+  EXPECT_EQ(gl_.At(60, 60) & 0xFFFFFF, kQuadrant[1][1] & 0xFFFFFF);
+  d->SetTexture(0, nullptr);
+  t->Release();
+
+  // Pictures loaded from files go to the GPU as soon as they are complete.
+  const std::string png = EncodePng(3, 2, {0xFF102030, 0x80405060, 0xFF708090, 0x00A0B0C0,
+                                           0xFFD0E0F0, 0x7F000000}, true);
+  IDirect3DTexture9* loaded = nullptr;
+  ASSERT_EQ(D3DXCreateTextureFromFileInMemoryEx(d, png.data(), static_cast<UINT>(png.size()),
+                                                D3DX_DEFAULT, D3DX_DEFAULT, D3DX_DEFAULT, 0,
+                                                D3DFMT_UNKNOWN, D3DPOOL_MANAGED, D3DX_DEFAULT,
+                                                D3DX_DEFAULT, 0, nullptr, nullptr, &loaded),
+            D3D_OK);
+  EXPECT_TRUE(static_cast<platform::d3d9::Texture9*>(loaded)->PixelsReleased());
+  loaded->Release();
 }

@@ -50,6 +50,12 @@ constexpr Rgb Darker(Rgb c, float f = 0.6f) {
              static_cast<uint8_t>(c.b * f)};
 }
 
+// --- Screen size -------------------------------------------------------------------
+// The match camera (45 degrees high over 600 rows, 1,970 units from the nearest ground
+// it sees) shows one unit of the field as at most 0.37 pixels: the models on the field
+// are tessellated for that, with a little room.
+constexpr float kFieldPixelsPerUnit = 0.4f;
+
 // --- Figures -----------------------------------------------------------------------
 // Four figure designs, index f = 0 … 3. Every figure stands on z = 0 facing +X, about
 // 95 units tall in its own units; the player colour marks its clothes (or scarf) so the

@@ -24,7 +24,8 @@ class Texture : public Resource {
   IDirect3DTexture9* GetTexture() const { return texture; }
   const D3DSURFACE_DESC& GetDescription() const { return description; }
 
-  IDirect3DTexture9* texture = nullptr;  // owned; null in an empty texture
+  IDirect3DTexture9* texture = nullptr;  // one reference owned; null in an empty texture
+  std::string file;                      // the file it was read from (upper case), if any
   D3DSURFACE_DESC description{};         // level 0, filled after loading
   std::int32_t refCount = 0;
 };

@@ -21,8 +21,22 @@ RenderStateManager* g_renderStateManager = nullptr;
 FontManager* g_fontManager = nullptr;
 
 bool TextureManager::Load(const std::string& key) {
-  return LoadFromFolder(key, [](Texture& texture, const std::string& path) {
-    return texture.LoadFromFile(path, D3DX_DEFAULT, 0, D3DX_DEFAULT, 0);
+  return LoadFromFolder(key, [this](Texture& texture, const std::string& path) {
+    // One file under two names (".\Data\GUI_00_ES.png" and "GUI_00_ES.PNG") is one
+    // picture: the second entry shares the device texture of the first, which nothing
+    // writes once it is loaded, instead of holding a second copy of it.
+    const std::string file = MakeKey(path);
+    for (auto& [name, other] : resources) {
+      if (&other == &texture || !other.texture || other.file != file) continue;
+      texture.texture = other.texture;
+      texture.texture->AddRef();
+      texture.description = other.description;
+      texture.file = file;
+      return true;
+    }
+    if (!texture.LoadFromFile(path, D3DX_DEFAULT, 0, D3DX_DEFAULT, 0)) return false;
+    texture.file = file;
+    return true;
   });
 }
 

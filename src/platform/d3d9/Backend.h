@@ -94,6 +94,12 @@ class RenderBackend {
   virtual void VertexBufferDestroyed(VertexBuffer9* buffer) = 0;
   virtual void IndexBufferChanged(IndexBuffer9* buffer) = 0;
   virtual void IndexBufferDestroyed(IndexBuffer9* buffer) = 0;
+  // A texture whose contents are complete goes to the GPU now rather than at its first
+  // draw; a backend whose copy survives a device reset may then free the memory copy.
+  virtual void UploadTexture(Texture9* texture) = 0;
+  // Copies one level of a texture back from the backend's own copy into `out` (rows of
+  // width × bytes per pixel); false when the backend holds none.
+  virtual bool ReadTextureLevel(Texture9* texture, UINT level, BYTE* out) = 0;
 };
 
 // The backends. The OpenGL one needs a window made by the real Win32 backend.
@@ -122,7 +128,17 @@ class Texture9 final : public RefCounted<IDirect3DTexture9> {
 
   D3DFORMAT Format() const { return format_; }
   UINT BytesPerPixel() const { return bytesPerPixel_; }
+  // Every level's size; the pixels are empty while only the backend holds them.
   const std::vector<Level>& Levels() const { return levels_; }
+  // Whether the memory copy may go once the backend holds the same contents: not while
+  // locked, not for textures that stay in system memory, not for formats whose every bit
+  // would not come back, and not once the texture was locked again after a release
+  // (a texture written while the game runs keeps its copy rather than reading it back).
+  bool MayReleasePixels() const;
+  // Frees the memory copy; a later lock reads it back from the backend first.
+  void ReleasePixels();
+  bool PixelsReleased() const { return pixelsReleased_; }
+  class Device9* Owner() const { return device_; }
   std::uint32_t gpuHandle = 0;
   bool gpuDirty = true;
 
@@ -135,6 +151,10 @@ class Texture9 final : public RefCounted<IDirect3DTexture9> {
   std::vector<Level> levels_;
   int lockedLevel_ = -1;
   DWORD lockFlags_ = 0;
+  bool pixelsReleased_ = false;
+  bool keepPixels_ = false;
+
+  bool RestorePixels();
 };
 
 class VertexBuffer9 final : public RefCounted<IDirect3DVertexBuffer9> {
@@ -202,6 +222,10 @@ class IndexBuffer9 final : public RefCounted<IDirect3DIndexBuffer9> {
 
 // Size in bytes of one vertex of the given flexible vertex format.
 UINT FVFVertexSize(DWORD fvf);
+
+// Hands a texture whose every level is written to its device's backend (see
+// RenderBackend::UploadTexture); image loaders call it once a texture is complete.
+void UploadTexture(IDirect3DTexture9* texture);
 
 }  // namespace platform::d3d9
 

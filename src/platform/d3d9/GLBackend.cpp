@@ -465,6 +465,32 @@ void GLBackend::TextureDestroyed(Texture9* texture) {
   texture->gpuHandle = 0;
 }
 
+// The context lives as long as the device, through resets and window loss alike, so its
+// copy of a texture is the only one needed.
+void GLBackend::UploadTexture(Texture9* texture) {
+  if (!texture->MayReleasePixels() || !MakeCurrent()) return;
+  while (glGetError() != GL_NO_ERROR) {
+  }
+  if (!PrepareTexture(texture) || texture->gpuDirty || glGetError() != GL_NO_ERROR) return;
+  texture->ReleasePixels();
+}
+
+bool GLBackend::ReadTextureLevel(Texture9* texture, UINT level, BYTE* out) {
+  if (!texture->gpuHandle || texture->gpuDirty || level >= texture->Levels().size() ||
+      !MakeCurrent())
+    return false;
+  if (texture->Format() != D3DFMT_A8R8G8B8 && texture->Format() != D3DFMT_X8R8G8B8) return false;
+  while (glGetError() != GL_NO_ERROR) {
+  }
+  SelectUnit(0);
+  boundTexture_[0].Forget();
+  glBindTexture(GL_TEXTURE_2D, texture->gpuHandle);
+  glPixelStorei(GL_PACK_ALIGNMENT, 1);
+  glGetTexImage(GL_TEXTURE_2D, static_cast<GLint>(level), GL_BGRA, GL_UNSIGNED_BYTE, out);
+  glPixelStorei(GL_PACK_ALIGNMENT, 4);
+  return glGetError() == GL_NO_ERROR;
+}
+
 void GLBackend::VertexBufferChanged(VertexBuffer9*) {}
 
 void GLBackend::VertexBufferDestroyed(VertexBuffer9* buffer) {

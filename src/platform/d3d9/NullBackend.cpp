@@ -28,6 +28,9 @@ class NullBackend final : public RenderBackend {
   void VertexBufferDestroyed(VertexBuffer9*) override {}
   void IndexBufferChanged(IndexBuffer9*) override {}
   void IndexBufferDestroyed(IndexBuffer9*) override {}
+  // Nothing is held elsewhere, so the memory copy stays.
+  void UploadTexture(Texture9*) override {}
+  bool ReadTextureLevel(Texture9*, UINT, BYTE*) override { return false; }
 };
 
 }  // namespace

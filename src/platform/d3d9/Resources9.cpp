@@ -96,8 +96,39 @@ HRESULT Texture9::GetLevelDesc(UINT level, D3DSURFACE_DESC* desc) {
   return D3D_OK;
 }
 
+bool Texture9::MayReleasePixels() const {
+  // Only formats that come back from the GPU bit for bit (an X8 texture's unused byte
+  // comes back as 0xFF, which Direct3D leaves undefined anyway).
+  const bool exact = format_ == D3DFMT_A8R8G8B8 || format_ == D3DFMT_X8R8G8B8;
+  return exact && !pixelsReleased_ && !keepPixels_ && lockedLevel_ < 0 &&
+         pool_ != D3DPOOL_SYSTEMMEM;
+}
+
+void Texture9::ReleasePixels() {
+  if (!MayReleasePixels()) return;
+  for (Level& l : levels_) std::vector<BYTE>().swap(l.pixels);
+  pixelsReleased_ = true;
+}
+
+// Brings every level back from the backend, so that whatever a lock leaves unwritten
+// keeps its contents and the next upload sends whole levels.
+bool Texture9::RestorePixels() {
+  for (UINT i = 0; i < levels_.size(); ++i) {
+    Level& l = levels_[i];
+    l.pixels.assign(static_cast<std::size_t>(l.width) * l.height * bytesPerPixel_, 0);
+    if (!device_->Backend().ReadTextureLevel(this, i, l.pixels.data())) {
+      for (Level& undo : levels_) std::vector<BYTE>().swap(undo.pixels);
+      return false;
+    }
+  }
+  pixelsReleased_ = false;
+  keepPixels_ = true;
+  return true;
+}
+
 HRESULT Texture9::LockRect(UINT level, D3DLOCKED_RECT* locked, const RECT* rect, DWORD flags) {
   if (!locked || level >= levels_.size() || lockedLevel_ >= 0) return D3DERR_INVALIDCALL;
+  if (pixelsReleased_ && !RestorePixels()) return D3DERR_INVALIDCALL;
   Level& l = levels_[level];
   const INT pitch = static_cast<INT>(l.width * bytesPerPixel_);
   std::size_t offset = 0;
@@ -124,6 +155,12 @@ HRESULT Texture9::UnlockRect(UINT level) {
     device_->Backend().TextureChanged(this);
   }
   return D3D_OK;
+}
+
+void UploadTexture(IDirect3DTexture9* texture) {
+  if (!texture) return;
+  auto* t = static_cast<Texture9*>(texture);
+  t->Owner()->Backend().UploadTexture(t);
 }
 
 VertexBuffer9::VertexBuffer9(Device9* device, UINT length, DWORD usage, DWORD fvf, D3DPOOL pool)

@@ -26,6 +26,11 @@ struct FVFLayout {
 // False for a format without a known position type.
 bool GetFVFLayout(DWORD fvf, FVFLayout* layout);
 
+// Three neighbours per triangle (D3DX_NO_NEIGHBOUR where none) from triangle indices
+// and a point rep per vertex; every index and rep must be below `vertices`.
+void AdjacencyFromReps(const DWORD* indices, std::size_t faces, DWORD vertices, const DWORD* reps,
+                       DWORD* adjacency);
+
 class Mesh final : public RefCounted<ID3DXMesh> {
  public:
   static HRESULT Create(DWORD numFaces, DWORD numVertices, DWORD options, DWORD fvf,
@@ -88,7 +93,8 @@ class MeshBuilder {
   DWORD NumFaces() const { return static_cast<DWORD>(attributes_.size()); }
   // Per built vertex, the appended vertex it was split from (vertex order survives Build).
   const std::vector<DWORD>& PointReps() const { return pointReps_; }
-  // Creates the mesh, attribute-sorted with its table, and the optional outputs.
+  // Creates the mesh, attribute-sorted with its table, and the optional outputs. Once
+  // per builder: the vertex arrays are let go into the mesh's buffer.
   HRESULT Build(DWORD options, IDirect3DDevice9* device, ID3DXBuffer** adjacency,
                 ID3DXBuffer** materials, ID3DXBuffer** effectInstances, DWORD* numMaterials,
                 ID3DXMesh** mesh);

@@ -22,6 +22,7 @@
 //   Ambient (0, 0, 0, 1).
 // - Faces are then sorted by attribute (stable), giving the attribute table; vertices
 //   keep their order. 32-bit indices are used when there are more than 65535 vertices.
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <string>
@@ -53,10 +54,18 @@ D3DMATERIAL9 FromFile(const XMaterialData& x) {
   return m;
 }
 
-// Float colour to ARGB with rounding; a NaN channel (possible in a binary file) is 0.
-D3DCOLOR ToColour(const D3DCOLORVALUE& c) {
-  auto clean = [](float f) { return std::isnan(f) ? 0.0f : f; };
-  return static_cast<D3DCOLOR>(D3DXCOLOR(clean(c.r), clean(c.g), clean(c.b), clean(c.a)));
+// Float colour to ARGB, each channel clamped and rounded as D3DXCOLOR does (a NaN
+// channel, possible in a binary file, is 0); inline, as every vertex of a coloured
+// mesh comes through here.
+inline DWORD ColourChannel(float c) {
+  if (c >= 1.0f) return 255;
+  if (!(c > 0.0f)) return 0;
+  return static_cast<DWORD>(c * 255.0f + 0.5f);
+}
+
+inline D3DCOLOR ToColour(const D3DCOLORVALUE& c) {
+  return (ColourChannel(c.a) << 24) | (ColourChannel(c.r) << 16) | (ColourChannel(c.g) << 8) |
+         ColourChannel(c.b);
 }
 
 // A file vertex with one normal, by value: equal normals (+0 and -0 alike) give one key.
@@ -86,8 +95,15 @@ NormalKey MakeKey(DWORD vertex, const D3DXVECTOR3& n) {
   return {vertex, bits(n.x), bits(n.y), bits(n.z)};
 }
 
+// A mesh read from the file with the frame transform it sits under, if any.
+struct PlacedMesh {
+  XMeshData data;
+  bool transformed = false;
+  D3DXMATRIX transform;
+};
+
 // Collects meshes under a frame; false (with the message) on a malformed mesh.
-bool WalkFrame(const XObject& frame, const D3DXMATRIX& parent, MeshBuilder& builder,
+bool WalkFrame(const XObject& frame, const D3DXMATRIX& parent, std::vector<PlacedMesh>& meshes,
                std::string* error) {
   D3DXMATRIX running = parent;
   for (const XChild& child : frame.children) {
@@ -101,11 +117,12 @@ bool WalkFrame(const XObject& frame, const D3DXMATRIX& parent, MeshBuilder& buil
       }
       D3DXMatrixMultiply(&running, &local, &running);
     } else if (c.templateName == "Mesh") {
-      XMeshData mesh;
-      if (!ReadMesh(c, &mesh, error)) return false;
-      builder.Append(mesh, &running);
+      PlacedMesh& mesh = meshes.emplace_back();
+      if (!ReadMesh(c, &mesh.data, error)) return false;
+      mesh.transformed = true;
+      mesh.transform = running;
     } else if (c.templateName == "Frame") {
-      if (!WalkFrame(c, running, builder, error)) return false;
+      if (!WalkFrame(c, running, meshes, error)) return false;
     }
   }
   return true;
@@ -145,48 +162,60 @@ void MeshBuilder::Append(const XMeshData& mesh, const D3DXMATRIX* transform) {
   };
 
   // This mesh's vertices first, then the copies that normals force.
-  positions_.reserve(base + fileVertices);
-  normals_.reserve(base + fileVertices);
-  colours_.reserve(base + fileVertices);
-  texCoords_.reserve(base + fileVertices);
-  pointReps_.reserve(base + fileVertices);
+  const std::size_t total = base + fileVertices;
+  positions_.resize(total);
+  normals_.resize(total);
+  colours_.resize(total, 0xFFFFFFFFu);
+  texCoords_.resize(total);
+  pointReps_.resize(total);
   for (std::size_t v = 0; v < fileVertices; ++v) {
     D3DXVECTOR3 p = mesh.positions[v];
     if (transform) D3DXVec3TransformCoord(&p, &p, transform);
-    positions_.push_back(p);
-    normals_.push_back(D3DXVECTOR3());
-    colours_.push_back(mesh.hasColours ? ToColour(mesh.colours[v]) : 0xFFFFFFFFu);
-    texCoords_.push_back(mesh.hasTexCoords ? mesh.texCoords[v] : D3DXVECTOR2{0, 0});
-    pointReps_.push_back(base + static_cast<DWORD>(v));
+    positions_[base + v] = p;
+    pointReps_[base + v] = base + static_cast<DWORD>(v);
   }
+  if (mesh.hasColours)
+    for (std::size_t v = 0; v < fileVertices; ++v) colours_[base + v] = ToColour(mesh.colours[v]);
+  if (mesh.hasTexCoords)
+    std::copy(mesh.texCoords.begin(), mesh.texCoords.end(), texCoords_.begin() + base);
+  std::size_t triangles = 0;
+  for (DWORD size : mesh.faceSizes) triangles += size - 2;
+  indices_.reserve(indices_.size() + triangles * 3);
+  attributes_.reserve(attributes_.size() + triangles);
   anyNormals_ |= mesh.hasNormals;
   anyColours_ |= mesh.hasColours;
   anyTexCoords_ |= mesh.hasTexCoords;
 
-  std::vector<char> normalSet(mesh.hasNormals ? fileVertices : 0, 0);
+  // Per file vertex, the normal index that gave it its normal (kNone until one does): a
+  // corner with the same index needs no comparison of values.
+  constexpr DWORD kNone = 0xFFFFFFFFu;
+  std::vector<DWORD> normalOf(mesh.hasNormals ? fileVertices : 0, kNone);
   // (vertex, normal) → the copy that carries that normal; a map rather than a walk
   // along the copies, so a vertex given many normals costs no more per corner. A
   // vertex's first normal is its own and is found without the map.
   std::unordered_map<NormalKey, DWORD, NormalKeyHash> carriers;
   std::vector<D3DXVECTOR3> transformedNormals;
-  if (mesh.hasNormals) {
+  if (mesh.hasNormals && transform) {
     transformedNormals.reserve(mesh.normals.size());
     for (const auto& n : mesh.normals) transformedNormals.push_back(toNormal(n));
   }
+  const std::vector<D3DXVECTOR3>& fileNormals = transform ? transformedNormals : mesh.normals;
 
-  std::vector<DWORD> corners;
+  DWORD corners[3];
   for (std::size_t f = 0; f < mesh.faceSizes.size(); ++f) {
     const DWORD size = mesh.faceSizes[f];
     const DWORD start = mesh.faceStarts[f];
-    corners.clear();
+    const DWORD attribute = materialBase + (mesh.hasMaterialList ? mesh.faceMaterials[f] : 0);
     for (DWORD c = 0; c < size; ++c) {
       DWORD v = mesh.faceIndices[start + c];
       if (mesh.hasNormals) {
-        const D3DXVECTOR3& n = transformedNormals[mesh.normalFaceIndices[start + c]];
-        if (!normalSet[v]) {
-          normalSet[v] = 1;
-          normals_[base + v] = n;
-        } else if (!(MakeKey(v, normals_[base + v]) == MakeKey(v, n))) {
+        const DWORD ni = mesh.normalFaceIndices[start + c];
+        if (normalOf[v] == kNone) {
+          normalOf[v] = ni;
+          normals_[base + v] = fileNormals[ni];
+        } else if (normalOf[v] != ni &&
+                   !(MakeKey(v, normals_[base + v]) == MakeKey(v, fileNormals[ni]))) {
+          const D3DXVECTOR3 n = fileNormals[ni];
           const auto [it, added] =
               carriers.emplace(MakeKey(v, n), static_cast<DWORD>(positions_.size()) - base);
           if (added) {
@@ -199,17 +228,18 @@ void MeshBuilder::Append(const XMeshData& mesh, const D3DXMATRIX* transform) {
           v = it->second;
         }
       }
-      corners.push_back(base + v);
-    }
-    const DWORD attribute = materialBase + (mesh.hasMaterialList ? mesh.faceMaterials[f] : 0);
-    for (DWORD i = 1; i + 1 < size; ++i) {
-      indices_.push_back(corners[0]);
-      indices_.push_back(corners[i]);
-      indices_.push_back(corners[i + 1]);
-      attributes_.push_back(attribute);
+      // Triangle fan (v0, vi, vi+1), emitted as the corners arrive.
+      if (c < 2) {
+        corners[c] = base + v;
+      } else {
+        indices_.push_back(corners[0]);
+        indices_.push_back(corners[1]);
+        indices_.push_back(base + v);
+        attributes_.push_back(attribute);
+        corners[1] = base + v;
+      }
     }
   }
-
   if (mesh.hasMaterialList) {
     for (const XMaterialData& m : mesh.materials)
       materials_.push_back({FromFile(m), m.textureFilename, m.hasTexture, false});
@@ -250,13 +280,46 @@ HRESULT MeshBuilder::Build(DWORD options, IDirect3DDevice9* device, ID3DXBuffer*
     if (layout.texCount > 0) std::memcpy(out + layout.texOffset[0], &texCoords_[v], 8);
   }
   mesh->UnlockVertexBuffer();
-  mesh->WriteIndices(indices_);
-  mesh->Attributes() = attributes_;
-  if (FAILED(hr = mesh->OptimizeInplace(
-                 D3DXMESHOPT_ATTRSORT | D3DXMESHOPT_IGNOREVERTS | D3DXMESHOPT_DONOTSPLIT, nullptr,
-                 nullptr, nullptr, nullptr))) {
+  // The vertex arrays live on in the buffer; the point reps are still wanted.
+  std::vector<D3DXVECTOR3>().swap(positions_);
+  std::vector<D3DXVECTOR3>().swap(normals_);
+  std::vector<D3DCOLOR>().swap(colours_);
+  std::vector<D3DXVECTOR2>().swap(texCoords_);
+
+  // Faces sorted by attribute, stably, with a counting sort (attributes are material
+  // numbers, so fewer than the materials); vertices keep their order.
+  const DWORD faces = NumFaces();
+  const std::size_t groups = materials_.size();
+  std::vector<DWORD> groupStart(groups + 1, 0);
+  for (DWORD a : attributes_) ++groupStart[a + 1];
+  for (std::size_t g = 0; g < groups; ++g) groupStart[g + 1] += groupStart[g];
+  {
+    std::vector<DWORD> sorted(indices_.size());
+    std::vector<DWORD> fill(groupStart.begin(), groupStart.end() - 1);
+    for (DWORD f = 0; f < faces; ++f) {
+      const DWORD to = fill[attributes_[f]]++;
+      std::memcpy(&sorted[std::size_t{to} * 3], &indices_[std::size_t{f} * 3], 3 * sizeof(DWORD));
+    }
+    indices_.swap(sorted);
+  }
+  std::vector<D3DXATTRIBUTERANGE> table;
+  std::vector<DWORD>& sortedAttributes = mesh->Attributes();
+  for (std::size_t g = 0; g < groups; ++g) {
+    const DWORD begin = groupStart[g], end = groupStart[g + 1];
+    if (begin == end) continue;
+    DWORD lo = D3DX_NO_NEIGHBOUR, hi = 0;
+    for (std::size_t i = std::size_t{begin} * 3; i < std::size_t{end} * 3; ++i) {
+      lo = std::min(lo, indices_[i]);
+      hi = std::max(hi, indices_[i]);
+    }
+    table.push_back({static_cast<DWORD>(g), begin, end - begin, lo, hi - lo + 1});
+    std::fill(sortedAttributes.begin() + begin, sortedAttributes.begin() + end,
+              static_cast<DWORD>(g));
+  }
+  if (!mesh->WriteIndices(indices_) ||
+      FAILED(hr = mesh->SetAttributeTable(table.data(), static_cast<DWORD>(table.size())))) {
     mesh->Release();
-    return hr;
+    return FAILED(hr) ? hr : E_FAIL;
   }
 
   ID3DXBuffer* adjacencyBuffer = nullptr;
@@ -270,11 +333,10 @@ HRESULT MeshBuilder::Build(DWORD options, IDirect3DDevice9* device, ID3DXBuffer*
     return result;
   };
   if (adjacency) {
-    if (FAILED(D3DXCreateBuffer(NumFaces() * 3 * sizeof(DWORD), &adjacencyBuffer)))
+    if (FAILED(D3DXCreateBuffer(faces * 3 * sizeof(DWORD), &adjacencyBuffer)))
       return fail(E_OUTOFMEMORY);
-    hr = mesh->ConvertPointRepsToAdjacency(
-        pointReps_.data(), static_cast<DWORD*>(adjacencyBuffer->GetBufferPointer()));
-    if (FAILED(hr)) return fail(hr);
+    AdjacencyFromReps(indices_.data(), faces, vertices, pointReps_.data(),
+                      static_cast<DWORD*>(adjacencyBuffer->GetBufferPointer()));
   }
   const DWORD count = static_cast<DWORD>(materials_.size());
   if (materials) {
@@ -331,21 +393,30 @@ HRESULT D3DXLoadMeshFromXInMemory(LPCVOID memory, DWORD sizeOfMemory, DWORD opti
   using namespace platform::d3dx9;
   ClearOutputs(adjacency, materials, effectInstances, numMaterials, mesh);
   if (!memory || !device || !mesh) return D3DERR_INVALIDCALL;
-  XFile file;
-  if (!file.Parse(memory, sizeOfMemory)) return D3DXERR_INVALIDDATA;
-  MeshBuilder builder;
-  std::string error;
-  D3DXMATRIX identity;
-  D3DXMatrixIdentity(&identity);
-  for (const auto& object : file.Objects()) {
-    if (object->templateName == "Mesh") {
-      XMeshData data;
-      if (!ReadMesh(*object, &data, &error)) return D3DXERR_INVALIDDATA;
-      builder.Append(data, nullptr);
-    } else if (object->templateName == "Frame") {
-      if (!WalkFrame(*object, identity, builder, &error)) return D3DXERR_INVALIDDATA;
+  // The meshes are read out of the parsed file, the file is let go, and only then are
+  // they merged: the file's values, the meshes and the merged arrays are never all
+  // held at once.
+  std::vector<PlacedMesh> meshes;
+  {
+    XFile file;
+    if (!file.Parse(memory, sizeOfMemory)) return D3DXERR_INVALIDDATA;
+    std::string error;
+    D3DXMATRIX identity;
+    D3DXMatrixIdentity(&identity);
+    for (const auto& object : file.Objects()) {
+      if (object->templateName == "Mesh") {
+        if (!ReadMesh(*object, &meshes.emplace_back().data, &error)) return D3DXERR_INVALIDDATA;
+      } else if (object->templateName == "Frame") {
+        if (!WalkFrame(*object, identity, meshes, &error)) return D3DXERR_INVALIDDATA;
+      }
     }
   }
+  MeshBuilder builder;
+  for (PlacedMesh& placed : meshes) {
+    builder.Append(placed.data, placed.transformed ? &placed.transform : nullptr);
+    placed.data = XMeshData{};  // each mesh let go once merged
+  }
+  meshes.clear();
   return builder.Build(options, device, adjacency, materials, effectInstances, numMaterials, mesh);
 }
 

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <memory>
 #include <numeric>
 #include <tuple>
 
@@ -34,80 +35,86 @@ float SortableX(float x) {
   return std::isnan(x) ? INFINITY : x;
 }
 
-// One face edge in the bucket of its lower point rep.
-struct EdgeEntry {
-  DWORD b;     // the higher point rep
-  DWORD face;
-  DWORD slot;  // face × 3 + edge: where its neighbour goes
-};
+}  // namespace
 
 // Each face's neighbour across an edge is the lowest-numbered other face using the
 // same pair of point reps (the only other one on a manifold edge). Edges are bucketed
 // by their lower rep with a counting sort (two linear passes, buckets filled in face
-// order); each bucket is then ordered by the higher rep, stably, so faces sharing an
-// edge sit together in face order. Linear in the edges, apart from sorting within a
-// bucket, so a fan around one point costs n log n rather than n².
-void AdjacencyFromReps(const std::vector<DWORD>& indices, const std::vector<DWORD>& reps,
+// order). Within a bucket, per higher rep (stamped with the bucket, so nothing is
+// cleared between buckets), the first face to use the edge and the first other face
+// are noted in one walk, and a second walk hands them out: the first face's slots get
+// the second face, every other slot the first. No sorting, so a fan around one point
+// costs no more per edge than any other edge, and the buckets keep the accesses close
+// together on meshes whose vertices are numbered in order. (A table of hashed edges
+// does the same in fewer passes but scatters its accesses over the whole table, and
+// measured slower on a large terrain.)
+void AdjacencyFromReps(const DWORD* indices, std::size_t faces, DWORD vertices, const DWORD* reps,
                        DWORD* adjacency) {
-  const std::size_t faces = indices.size() / 3;
-  std::vector<DWORD> start(reps.size() + 1, 0);
-  auto edgeOf = [&](std::size_t f, DWORD e, DWORD* a, DWORD* b) {
-    *a = reps[indices[f * 3 + e]];
-    *b = reps[indices[f * 3 + (e + 1) % 3]];
-    if (*a > *b) std::swap(*a, *b);
-    return *a != *b;  // a collapsed edge joins nothing
+  struct EdgeEntry {
+    DWORD b;     // the higher point rep
+    DWORD slot;  // face × 3 + edge: where its neighbour goes
+  };
+  std::vector<DWORD> start(std::size_t{vertices} + 1, 0);
+  // A face's three edges as (lower, higher) reps; false for a collapsed one, which
+  // joins nothing.
+  auto edgesOf = [&](std::size_t f, DWORD (&lo)[3], DWORD (&hi)[3]) {
+    const DWORD r[3] = {reps[indices[f * 3]], reps[indices[f * 3 + 1]], reps[indices[f * 3 + 2]]};
+    for (int e = 0; e < 3; ++e) {
+      const DWORD x = r[e], y = r[e == 2 ? 0 : e + 1];
+      lo[e] = std::min(x, y);
+      hi[e] = std::max(x, y);
+    }
   };
   std::size_t edges = 0;
   for (std::size_t f = 0; f < faces; ++f) {
-    for (DWORD e = 0; e < 3; ++e) {
-      adjacency[f * 3 + e] = D3DX_NO_NEIGHBOUR;
-      DWORD a, b;
-      if (!edgeOf(f, e, &a, &b)) continue;
-      ++start[a + 1];
+    DWORD lo[3], hi[3];
+    edgesOf(f, lo, hi);
+    for (int e = 0; e < 3; ++e) {
+      if (lo[e] == hi[e]) continue;
+      ++start[lo[e] + 1];
       ++edges;
     }
   }
   for (std::size_t v = 1; v < start.size(); ++v) start[v] += start[v - 1];
-  std::vector<EdgeEntry> entries(edges);
+  auto entries = std::make_unique_for_overwrite<EdgeEntry[]>(edges);
   for (std::size_t f = 0; f < faces; ++f) {
-    for (DWORD e = 0; e < 3; ++e) {
-      DWORD a, b;
-      if (!edgeOf(f, e, &a, &b)) continue;
-      entries[start[a]++] = {b, static_cast<DWORD>(f), static_cast<DWORD>(f * 3 + e)};
+    DWORD lo[3], hi[3];
+    edgesOf(f, lo, hi);
+    for (int e = 0; e < 3; ++e) {
+      if (lo[e] != hi[e]) {
+        entries[start[lo[e]]++] = {hi[e], static_cast<DWORD>(f * 3 + e)};
+      } else {
+        adjacency[f * 3 + e] = D3DX_NO_NEIGHBOUR;
+      }
     }
   }
   // start[a] now holds the end of bucket a, which is where bucket a + 1 begins.
-  const auto byB = [](const EdgeEntry& x, const EdgeEntry& y) { return x.b < y.b; };
+  struct Pair {
+    DWORD stamp = 0;  // bucket + 1 that last wrote first and second
+    DWORD first = 0, second = 0;
+  };
+  std::vector<Pair> pairs(vertices);
   std::size_t begin = 0;
-  for (std::size_t v = 0; v + 1 < start.size(); ++v) {
-    const std::size_t end = start[v];
-    if (end - begin > 1) {
-      if (end - begin <= 16) {
-        for (std::size_t i = begin + 1; i < end; ++i) {  // stable insertion sort
-          const EdgeEntry x = entries[i];
-          std::size_t j = i;
-          for (; j > begin && entries[j - 1].b > x.b; --j) entries[j] = entries[j - 1];
-          entries[j] = x;
-        }
-      } else {
-        std::stable_sort(entries.begin() + static_cast<std::ptrdiff_t>(begin),
-                         entries.begin() + static_cast<std::ptrdiff_t>(end), byB);
+  for (DWORD a = 0; a < vertices; ++a) {
+    const std::size_t end = start[a];
+    for (std::size_t k = begin; k < end; ++k) {
+      Pair& pair = pairs[entries[k].b];
+      const DWORD face = entries[k].slot / 3;
+      if (pair.stamp != a + 1) {
+        pair = {a + 1, face, D3DX_NO_NEIGHBOUR};
+      } else if (pair.second == D3DX_NO_NEIGHBOUR && face != pair.first) {
+        pair.second = face;
       }
     }
-    for (std::size_t i = begin; i < end;) {
-      std::size_t groupEnd = i + 1;
-      DWORD second = D3DX_NO_NEIGHBOUR;  // the first face of the group other than the first
-      for (; groupEnd < end && entries[groupEnd].b == entries[i].b; ++groupEnd)
-        if (second == D3DX_NO_NEIGHBOUR && entries[groupEnd].face != entries[i].face)
-          second = entries[groupEnd].face;
-      const DWORD first = entries[i].face;
-      for (std::size_t k = i; k < groupEnd; ++k)
-        adjacency[entries[k].slot] = entries[k].face != first ? first : second;
-      i = groupEnd;
+    for (std::size_t k = begin; k < end; ++k) {
+      const Pair& pair = pairs[entries[k].b];
+      adjacency[entries[k].slot] = entries[k].slot / 3 != pair.first ? pair.first : pair.second;
     }
     begin = end;
   }
 }
+
+namespace {
 
 // Reorders faces[begin, end) (face numbers into indices) for the vertex cache.
 void OrderForCache(const std::vector<DWORD>& indices, std::vector<DWORD>& faces, std::size_t begin,
@@ -244,7 +251,7 @@ HRESULT Mesh::ConvertPointRepsToAdjacency(const DWORD* pointReps, DWORD* adjacen
     reps[v] = pointReps ? pointReps[v] : v;
     if (reps[v] >= vertices_) return D3DERR_INVALIDCALL;
   }
-  AdjacencyFromReps(indices, reps, adjacency);
+  AdjacencyFromReps(indices.data(), indices.size() / 3, vertices_, reps.data(), adjacency);
   return D3D_OK;
 }
 
@@ -304,7 +311,7 @@ HRESULT Mesh::GenerateAdjacency(FLOAT epsilon, DWORD* adjacency) {
   if (!ReadIndices(&indices)) return D3DERR_INVALIDCALL;
   for (DWORD i : indices)
     if (i >= vertices_) return D3DERR_INVALIDCALL;
-  AdjacencyFromReps(indices, reps, adjacency);
+  AdjacencyFromReps(indices.data(), indices.size() / 3, vertices_, reps.data(), adjacency);
   return D3D_OK;
 }
 

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "platform/FileSystem.h"
+#include "platform/d3d9/Backend.h"
 #include "platform/image/JpegReader.h"
 #include "platform/image/PngReader.h"
 
@@ -311,6 +312,8 @@ HRESULT CreateFromImage(IDirect3DDevice9* device, DecodedImage& image,
     created->Release();
     return hr;
   }
+  // Complete: the device may keep it on the GPU alone from now on.
+  platform::d3d9::UploadTexture(created);
   *texture = created;
   return D3D_OK;
 }

@@ -97,6 +97,7 @@ class XFileParser {
         member.name = t.text;
         for (t = tokens_.Next(); t.kind == XTok::OBracket; t = tokens_.Next()) {
           t = tokens_.Next();
+          if (t.kind == XTok::List) t = tokens_.Next();  // a dimension written as a list
           if (t.kind == XTok::Integer) {
             member.dimensions.push_back(std::to_string(t.integer));
           } else if (t.kind == XTok::Name) {
@@ -136,6 +137,9 @@ class XFileParser {
     }
     for (;; t = tokens_.Next()) {
       switch (t.kind) {
+        case XTok::List:
+          tokens_.TakeRestOfList(&object->values);
+          break;
         case XTok::Integer: {
           XValue v;
           if (t.negative) {
@@ -384,11 +388,8 @@ bool XFile::Parse(const void* data, std::size_t size) {
 // --- XDataReader -----------------------------------------------------------------------
 
 bool XDataReader::ReadDWORD(DWORD* out) {
-  if (next_ >= object_.values.size()) return false;
-  const XValue& v = object_.values[next_];
-  if (v.kind != XValue::UInt) return false;
-  *out = v.bits;
-  ++next_;
+  if (next_ >= object_.values.size() || object_.values.kinds()[next_] != XValue::UInt) return false;
+  *out = object_.values.bits()[next_++];
   return true;
 }
 
@@ -404,35 +405,65 @@ bool XDataReader::ReadWORD(WORD* out) {
   return true;
 }
 
-bool XDataReader::ReadFloat(float* out) {
-  if (next_ >= object_.values.size()) return false;
-  const XValue& v = object_.values[next_];
-  switch (v.kind) {
+namespace {
+
+// One value as a float: floats as they are, integers converted; false for strings.
+inline bool ValueAsFloat(XValue::Kind kind, std::uint32_t bits, float* out) {
+  switch (kind) {
     case XValue::Float:
-      std::memcpy(out, &v.bits, sizeof *out);
-      break;
+      std::memcpy(out, &bits, sizeof *out);
+      return true;
     case XValue::UInt:
-      *out = static_cast<float>(v.bits);
-      break;
+      *out = static_cast<float>(bits);
+      return true;
     case XValue::NegInt:
-      *out = static_cast<float>(static_cast<std::int32_t>(v.bits));
-      break;
+      *out = static_cast<float>(static_cast<std::int32_t>(bits));
+      return true;
     default:
       return false;
   }
+}
+
+}  // namespace
+
+bool XDataReader::ReadFloat(float* out) {
+  if (next_ >= object_.values.size()) return false;
+  if (!ValueAsFloat(object_.values.kinds()[next_], object_.values.bits()[next_], out)) return false;
   ++next_;
   return true;
 }
 
 bool XDataReader::ReadFloats(float* out, std::size_t count) {
+  if (count > Remaining()) return false;
+  const XValue::Kind* kinds = object_.values.kinds() + next_;
+  const std::uint32_t* bits = object_.values.bits() + next_;
+  for (std::size_t i = 0; i < count; ++i) {
+    if (kinds[i] == XValue::Float) {
+      std::memcpy(out + i, bits + i, sizeof(float));
+    } else if (!ValueAsFloat(kinds[i], bits[i], out + i)) {
+      next_ += i;
+      return false;
+    }
+  }
+  next_ += count;
+  return true;
+}
+
+bool XDataReader::ReadDWORDs(DWORD* out, std::size_t count) {
+  if (count == 0) return true;
+  if (count > Remaining()) return false;
+  const XValue::Kind* kinds = object_.values.kinds() + next_;
+  const std::uint32_t* bits = object_.values.bits() + next_;
   for (std::size_t i = 0; i < count; ++i)
-    if (!ReadFloat(out + i)) return false;
+    if (kinds[i] != XValue::UInt) return false;
+  std::memcpy(out, bits, count * sizeof(DWORD));
+  next_ += count;
   return true;
 }
 
 bool XDataReader::ReadString(std::string* out) {
   if (next_ >= object_.values.size()) return false;
-  const XValue& v = object_.values[next_];
+  const XValue v = object_.values[next_];
   if (v.kind != XValue::String || v.bits >= object_.strings.size()) return false;
   *out = object_.strings[v.bits];
   ++next_;
@@ -457,36 +488,44 @@ bool SetError(std::string* error, const std::string& message) {
   return false;
 }
 
+static_assert(sizeof(D3DXVECTOR3) == 3 * sizeof(float) && sizeof(D3DXVECTOR2) == 2 * sizeof(float),
+              "vectors are read as runs of floats");
+
 bool ReadVectors(XDataReader& r, std::vector<D3DXVECTOR3>* out, DWORD count) {
   if (!r.HasValues(count, 3)) return false;
   out->resize(count);
-  for (auto& v : *out)
-    if (!r.ReadFloat(&v.x) || !r.ReadFloat(&v.y) || !r.ReadFloat(&v.z)) return false;
-  return true;
+  return count == 0 || r.ReadFloats(&out->data()->x, std::size_t{count} * 3);
 }
 
 // Polygons as written in a Mesh or MeshNormals: count, then per face n and n indices.
-bool ReadFaces(XDataReader& r, DWORD count, DWORD indexLimit, std::vector<DWORD>* sizes,
-               std::vector<DWORD>* starts, std::vector<DWORD>* indices, std::string* error) {
+// Faces are read straight from the value arrays: this is the bulk of a large mesh.
+bool ReadFaces(const XObject& object, XDataReader& r, DWORD count, DWORD indexLimit,
+               std::vector<DWORD>* sizes, std::vector<DWORD>* starts, std::vector<DWORD>* indices,
+               std::string* error) {
   // Each face takes at least four values (its size and three indices).
   if (!r.HasValues(count, 4)) return SetError(error, "face count larger than the data");
   sizes->resize(count);
   if (starts) starts->resize(count);
   indices->clear();
+  indices->reserve(std::size_t{count} * 3);
+  const std::size_t total = object.values.size();
+  std::size_t at = r.Position();
+  const XValue::Kind* kinds = object.values.kinds();
+  const std::uint32_t* bits = object.values.bits();
   for (DWORD f = 0; f < count; ++f) {
-    DWORD n;
-    if (!r.ReadDWORD(&n)) return SetError(error, "missing face size");
+    if (at >= total || kinds[at] != XValue::UInt) return SetError(error, "missing face size");
+    const DWORD n = bits[at++];
     if (n < 3) return SetError(error, "face with fewer than three corners");
-    if (!r.HasValues(n, 1)) return SetError(error, "face larger than the data");
+    if (n > total - at) return SetError(error, "face larger than the data");
     (*sizes)[f] = n;
     if (starts) (*starts)[f] = static_cast<DWORD>(indices->size());
-    for (DWORD i = 0; i < n; ++i) {
-      DWORD index;
-      if (!r.ReadDWORD(&index)) return SetError(error, "missing face index");
-      if (index >= indexLimit) return SetError(error, "face index out of range");
-      indices->push_back(index);
+    for (DWORD i = 0; i < n; ++i, ++at) {
+      if (kinds[at] != XValue::UInt) return SetError(error, "missing face index");
+      if (bits[at] >= indexLimit) return SetError(error, "face index out of range");
+      indices->push_back(bits[at]);
     }
   }
+  r.Advance(at - r.Position());
   return true;
 }
 
@@ -501,7 +540,8 @@ bool ReadNormals(const XObject& object, XMeshData* mesh, std::string* error) {
   if (faces != mesh->faceSizes.size())
     return SetError(error, "normal face count differs from the mesh's face count");
   std::vector<DWORD> sizes;
-  if (!ReadFaces(r, faces, count, &sizes, nullptr, &mesh->normalFaceIndices, error)) return false;
+  if (!ReadFaces(object, r, faces, count, &sizes, nullptr, &mesh->normalFaceIndices, error))
+    return false;
   if (sizes != mesh->faceSizes) return SetError(error, "normal face differs in size from its face");
   mesh->hasNormals = true;
   return true;
@@ -516,9 +556,8 @@ bool ReadTexCoords(const XObject& object, XMeshData* mesh, std::string* error) {
   if (!r.HasValues(count, 2))
     return SetError(error, "texture coordinate count larger than the data");
   mesh->texCoords.resize(count);
-  for (auto& uv : mesh->texCoords)
-    if (!r.ReadFloat(&uv.x) || !r.ReadFloat(&uv.y))
-      return SetError(error, "malformed texture coordinate");
+  if (count > 0 && !r.ReadFloats(&mesh->texCoords.data()->x, std::size_t{count} * 2))
+    return SetError(error, "malformed texture coordinate");
   mesh->hasTexCoords = true;
   return true;
 }
@@ -532,9 +571,7 @@ bool ReadColours(const XObject& object, XMeshData* mesh, std::string* error) {
   for (DWORD i = 0; i < count; ++i) {
     DWORD index;
     D3DCOLORVALUE c;
-    if (!r.ReadDWORD(&index) || !r.ReadFloat(&c.r) || !r.ReadFloat(&c.g) || !r.ReadFloat(&c.b) ||
-        !r.ReadFloat(&c.a))
-      return SetError(error, "malformed vertex colour");
+    if (!r.ReadDWORD(&index) || !r.ReadFloats(&c.r, 4)) return SetError(error, "malformed vertex colour");
     if (index >= mesh->positions.size()) return SetError(error, "vertex colour index out of range");
     mesh->colours[index] = c;
   }
@@ -552,10 +589,10 @@ bool ReadMaterialList(const XObject& object, XMeshData* mesh, std::string* error
   if (!r.HasValues(indexCount, 1))
     return SetError(error, "material index count larger than the data");
   std::vector<DWORD> faceMaterials(faces, 0);
-  for (DWORD i = 0; i < indexCount; ++i) {
-    if (!r.ReadDWORD(&faceMaterials[i])) return SetError(error, "malformed material index");
+  if (!r.ReadDWORDs(faceMaterials.data(), indexCount))
+    return SetError(error, "malformed material index");
+  for (DWORD i = 0; i < indexCount; ++i)
     if (faceMaterials[i] >= materialCount) return SetError(error, "material index out of range");
-  }
   // Exporters that write fewer indices than faces mean the last one for the rest.
   for (DWORD i = indexCount; i < faces && indexCount > 0; ++i)
     faceMaterials[i] = faceMaterials[indexCount - 1];
@@ -620,7 +657,8 @@ bool ReadMesh(const XObject& object, XMeshData* out, std::string* error) {
     return SetError(error, "vertex count larger than the data");
   DWORD faces;
   if (!r.ReadDWORD(&faces)) return SetError(error, "missing face count");
-  if (!ReadFaces(r, faces, vertices, &out->faceSizes, &out->faceStarts, &out->faceIndices, error))
+  if (!ReadFaces(object, r, faces, vertices, &out->faceSizes, &out->faceStarts, &out->faceIndices,
+                 error))
     return false;
   for (const XChild& child : object.children) {
     // Mesh data comes inline; a reference here would share another mesh's arrays,
@@ -673,8 +711,8 @@ bool ReadSkinWeights(const XObject& object, XSkinWeightsData* out, std::string* 
   if (!r.HasValues(count, 2)) return SetError(error, "skin weight count larger than the data");
   out->vertexIndices.resize(count);
   out->weights.resize(count);
-  for (auto& index : out->vertexIndices)
-    if (!r.ReadDWORD(&index)) return SetError(error, "malformed skin weight index");
+  if (!r.ReadDWORDs(out->vertexIndices.data(), count))
+    return SetError(error, "malformed skin weight index");
   if (!r.ReadFloats(out->weights.data(), count) || !r.ReadMatrix(&out->matrixOffset))
     return SetError(error, "malformed skin weights");
   return true;

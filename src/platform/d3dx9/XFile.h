@@ -4,7 +4,10 @@
 // (frames, meshes, materials, skinning, animation) for the mesh loaders.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
+#include <cstdint>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -21,6 +24,58 @@ struct XValue {
   Kind kind = UInt;
   std::uint32_t bits = 0;  // UInt: the value; NegInt: the int32 bit pattern; Float: the
                            // float's bit pattern; String: index into XObject::strings
+};
+
+// An object's member values as two parallel arrays, a kind byte and a 32-bit payload
+// each: five bytes a value, and lists of one kind are appended and read in bulk.
+class XValues {
+ public:
+  XValues() = default;
+  XValues(const XValues&) = delete;
+  XValues& operator=(const XValues&) = delete;
+
+  std::size_t size() const { return size_; }
+  bool empty() const { return size_ == 0; }
+  XValue operator[](std::size_t i) const {
+    XValue v;
+    v.kind = kinds_[i];
+    v.bits = bits_[i];
+    return v;
+  }
+  void push_back(XValue v) {
+    if (size_ == capacity_) Grow(size_ + 1);
+    kinds_[size_] = v.kind;
+    bits_[size_++] = v.bits;
+  }
+  // Room for count more values of one kind; the caller writes their payloads there.
+  std::uint32_t* Append(XValue::Kind kind, std::size_t count) {
+    if (count > capacity_ - size_) Grow(size_ + count);
+    std::memset(kinds_.get() + size_, kind, count);
+    std::uint32_t* at = bits_.get() + size_;
+    size_ += count;
+    return at;
+  }
+  const XValue::Kind* kinds() const { return kinds_.get(); }
+  const std::uint32_t* bits() const { return bits_.get(); }
+
+ private:
+  // Geometric growth, so many short lists do not reallocate each time.
+  void Grow(std::size_t needed) {
+    const std::size_t room = std::max<std::size_t>({needed, capacity_ + capacity_ / 2, 16});
+    auto kinds = std::make_unique_for_overwrite<XValue::Kind[]>(room);
+    auto bits = std::make_unique_for_overwrite<std::uint32_t[]>(room);
+    if (size_ > 0) {
+      std::memcpy(kinds.get(), kinds_.get(), size_);
+      std::memcpy(bits.get(), bits_.get(), size_ * sizeof(std::uint32_t));
+    }
+    kinds_ = std::move(kinds);
+    bits_ = std::move(bits);
+    capacity_ = room;
+  }
+  std::unique_ptr<XValue::Kind[]> kinds_;
+  std::unique_ptr<std::uint32_t[]> bits_;
+  std::size_t size_ = 0;
+  std::size_t capacity_ = 0;
 };
 
 class XObject;
@@ -40,7 +95,7 @@ class XObject {
   std::string name;  // empty for an unnamed object
   GUID guid{};
   bool hasGuid = false;
-  std::vector<XValue> values;
+  XValues values;
   std::vector<std::string> strings;
   std::vector<XChild> children;
 
@@ -110,11 +165,17 @@ class XDataReader {
   bool ReadWORD(WORD* out);
   bool ReadFloat(float* out);  // accepts integers written without a decimal point
   bool ReadFloats(float* out, std::size_t count);
+  // count DWORDs at once; false (nothing taken) unless all are there and unsigned.
+  bool ReadDWORDs(DWORD* out, std::size_t count);
   bool ReadString(std::string* out);
   bool ReadMatrix(D3DXMATRIX* out);
   // True when at least count × valuesEach values remain (no overflow).
   bool HasValues(std::size_t count, std::size_t valuesEach) const;
   std::size_t Remaining() const { return object_.values.size() - next_; }
+  // The next value's index, and a move past values a reader has walked through in the
+  // object's arrays itself (never beyond the last).
+  std::size_t Position() const { return next_; }
+  void Advance(std::size_t count) { next_ += std::min(count, Remaining()); }
 
  private:
   const XObject& object_;

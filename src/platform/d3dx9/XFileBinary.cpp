@@ -1,5 +1,6 @@
 // Tokens of the binary encoding: a WORD token id, then its payload. Counts in the
 // payload are checked against the bytes that remain before anything is read.
+#include <bit>
 #include <cstring>
 
 #include "platform/d3dx9/XFileTokens.h"
@@ -47,36 +48,61 @@ std::uint32_t XBinaryTokenizer::Dword(std::size_t at) const {
          (static_cast<std::uint32_t>(data_[at + 3]) << 24);
 }
 
-void XBinaryTokenizer::TakeRestOfList(std::vector<XValue>* out) {
-  if (failed_ || listLeft_ == 0) return;
-  // Lists were checked against the remaining bytes when opened.
-  const std::size_t first = out->size();
-  out->resize(first + listLeft_);
-  XValue* v = out->data() + first;
-  const std::uint8_t* p = data_ + pos_;
-  if (list_ == List::Integers) {
-    for (std::uint32_t i = 0; i < listLeft_; ++i, p += 4) {
-      v[i].kind = XValue::UInt;
-      v[i].bits = Dword(static_cast<std::size_t>(p - data_));
+void XBinaryTokenizer::TakeRestOfList(XValues* out) {
+  if (failed_) return;
+  // The open list, then every list, integer and separator that follows it, as the
+  // parser would take them token by token; anything else (or a damaged list header,
+  // which Next() then reports) ends the run.
+  for (;;) {
+    if (listLeft_ > 0) {
+      // Lists were checked against the remaining bytes when opened.
+      const std::size_t n = listLeft_;
+      const std::uint8_t* p = data_ + pos_;
+      if (list_ == List::Floats && floatBytes_ == 8) {
+        std::uint32_t* v = out->Append(XValue::Float, n);
+        for (std::size_t i = 0; i < n; ++i, p += 8) {
+          std::uint64_t bits = 0;
+          for (int k = 7; k >= 0; --k) bits = (bits << 8) | p[k];
+          double d;
+          std::memcpy(&d, &bits, sizeof d);
+          const float f = NarrowToFloat(d);
+          std::memcpy(&v[i], &f, sizeof f);
+        }
+      } else {
+        // DWORDs and 32-bit floats alike: little-endian words kept as they are.
+        std::uint32_t* v = out->Append(list_ == List::Integers ? XValue::UInt : XValue::Float, n);
+        if constexpr (std::endian::native == std::endian::little) {
+          std::memcpy(v, p, n * 4);
+        } else {
+          for (std::size_t i = 0; i < n; ++i) v[i] = Dword(pos_ + i * 4);
+        }
+        p += n * 4;
+      }
+      pos_ = static_cast<std::size_t>(p - data_);
+      listLeft_ = 0;
     }
-  } else if (floatBytes_ == 8) {
-    for (std::uint32_t i = 0; i < listLeft_; ++i, p += 8) {
-      std::uint64_t bits = 0;
-      for (int k = 7; k >= 0; --k) bits = (bits << 8) | p[k];
-      double d;
-      std::memcpy(&d, &bits, sizeof d);
-      const float f = NarrowToFloat(d);
-      v[i].kind = XValue::Float;
-      std::memcpy(&v[i].bits, &f, sizeof f);
-    }
-  } else {
-    for (std::uint32_t i = 0; i < listLeft_; ++i, p += 4) {
-      v[i].kind = XValue::Float;
-      v[i].bits = Dword(static_cast<std::size_t>(p - data_));
+    if (!Have(2)) return;
+    const std::uint16_t id = Word(pos_);
+    if (id == kSemicolon || id == kComma) {
+      pos_ += 2;
+    } else if (id == kInteger) {
+      if (!Have(6)) return;
+      XValue v;
+      v.bits = Dword(pos_ + 2);
+      out->push_back(v);
+      pos_ += 6;
+    } else if (id == kIntegerList || id == kFloatList) {
+      if (!Have(6)) return;
+      const std::uint32_t count = Dword(pos_ + 2);
+      const std::size_t each = id == kIntegerList ? 4 : floatBytes_;
+      if (std::uint64_t{count} * each > size_ - pos_ - 6) return;
+      pos_ += 6;
+      list_ = id == kIntegerList ? List::Integers : List::Floats;
+      listLeft_ = count;
+    } else {
+      return;
     }
   }
-  pos_ = static_cast<std::size_t>(p - data_);
-  listLeft_ = 0;
 }
 
 XToken XBinaryTokenizer::Next() {
@@ -157,11 +183,14 @@ XToken XBinaryTokenizer::Next() {
         const std::uint32_t count = Dword(pos_);
         pos_ += 4;
         const std::size_t each = id == kIntegerList ? 4 : floatBytes_;
-        if (count > (size_ - pos_) / each) return Fail("list longer than the file", t.offset);
+        // A product, not a quotient: a division per list costs more than the list.
+        if (std::uint64_t{count} * each > size_ - pos_)
+          return Fail("list longer than the file", t.offset);
         if (count == 0) continue;
         list_ = id == kIntegerList ? List::Integers : List::Floats;
         listLeft_ = count;
-        return Next();
+        t.kind = XTok::List;
+        return t;
       }
       case kOBrace:
         t.kind = XTok::OBrace;

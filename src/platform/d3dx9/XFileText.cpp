@@ -10,13 +10,16 @@ namespace platform::d3dx9 {
 namespace {
 
 // Character classes by table: the tokenizer looks at every byte of the file.
-enum : std::uint8_t { kSpace = 1, kSeparator = 2, kDigit = 4 };
+enum : std::uint8_t { kSpace = 1, kSeparator = 2, kDigit = 4, kListGap = 8, kNumberStart = 16 };
 
 constexpr std::array<std::uint8_t, 256> MakeClasses() {
   std::array<std::uint8_t, 256> t{};
-  for (unsigned char c : {' ', '\t', '\r', '\n', '\f', '\v'}) t[c] = kSpace;
+  for (unsigned char c : {' ', '\t', '\r', '\n', '\f', '\v'}) t[c] = kSpace | kListGap;
   for (unsigned char c : {'{', '}', '[', ']', '(', ')', '<', '>', ',', ';', '"'}) t[c] = kSeparator;
-  for (unsigned char c = '0'; c <= '9'; ++c) t[c] = kDigit;
+  t[','] |= kListGap;
+  t[';'] |= kListGap;
+  for (unsigned char c = '0'; c <= '9'; ++c) t[c] = kDigit | kNumberStart;
+  for (unsigned char c : {'-', '+', '.'}) t[c] = kNumberStart;
   return t;
 }
 constexpr std::array<std::uint8_t, 256> kClasses = MakeClasses();
@@ -30,35 +33,26 @@ bool EndsWord(char c) {
 }
 
 // Powers of ten that a double holds exactly.
-constexpr double kExactTens[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
-                                 1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
-                                 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+constexpr double kExactTens[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8};
 
-// The common decimal form "digits.digits" (no exponent) with at most 15 significant
-// digits: the digits as an integer and the power of ten are both exact doubles, so one
-// division gives the correctly rounded value, the same as a full conversion. False for
-// anything else, which then takes the full conversion.
-bool ParseSimpleDecimal(const char* p, const char* end, double* out) {
-  std::uint64_t digits = 0;
-  int count = 0, fraction = 0;
-  bool point = false, any = false;
+// A number as read from the text: an integer (magnitude and sign) or a float.
+struct TextNumber {
+  bool integer = false;
+  bool negative = false;
+  std::uint32_t magnitude = 0;
+  float value = 0;
+};
+
+// Appends digits at p to *mantissa (wrapping past 19 digits: the caller counts them).
+inline const char* Digits(const char* p, const char* end, std::uint64_t* mantissa) {
+  std::uint64_t m = *mantissa;
   for (; p < end; ++p) {
-    const char c = *p;
-    if (c >= '0' && c <= '9') {
-      any = true;
-      if (digits != 0 || c != '0') ++count;
-      digits = digits * 10 + static_cast<unsigned>(c - '0');
-      if (point) ++fraction;
-      if (count > 15) return false;
-    } else if (c == '.' && !point) {
-      point = true;
-    } else {
-      return false;
-    }
+    const unsigned d = static_cast<unsigned char>(*p) - static_cast<unsigned>('0');
+    if (d >= 10) break;
+    m = m * 10 + d;
   }
-  if (!any || fraction > 22) return false;
-  *out = static_cast<double>(digits) / kExactTens[fraction];
-  return true;
+  *mantissa = m;
+  return p;
 }
 
 int HexDigit(char c) {
@@ -94,79 +88,101 @@ bool ParseGuidText(std::string_view s, GUID* guid) {
   return true;
 }
 
-// A word is a number when it parses whole as one; "1abc" or "Box.01" are names.
-bool ParseNumber(std::string_view word, XToken* token) {
-  const char* begin = word.data();
-  const char* end = begin + word.size();
-  const char* p = begin;
+// The number whose word starts at p (the word runs to the first blank or separator
+// before end): the word's end when the whole word is a number, null when it is not
+// ("1abc" and "Box.01" are names). One pass over the digits serves the forms files
+// use; anything else (exponents, long mantissas) takes the full conversion.
+//
+// The one-pass float: up to 15 significant digits are an exact double and so is 10^k
+// for k ≤ 8 fraction digits, so their quotient is the correctly rounded double; and a
+// decimal of that size is never within half a double's ulp of a point halfway between
+// two floats (its distance to one is at least 1 / (10^k 2^25) relative, more than
+// 2^-53 while 10^k < 2^28), so narrowing it gives the correctly rounded float too.
+const char* ScanNumber(const char* p, const char* end, TextNumber* out) {
   bool negative = false;
   if (p < end && (*p == '-' || *p == '+')) {
     negative = *p == '-';
     ++p;
   }
-  if (p == end || !((*p >= '0' && *p <= '9') || *p == '.')) return false;
-  bool integral = true;
-  for (const char* q = p; q < end; ++q)
-    if (*q < '0' || *q > '9') integral = false;
-  if (integral) {
-    std::uint64_t v = 0;
-    for (const char* q = p; q < end; ++q) {
-      v = v * 10 + static_cast<unsigned>(*q - '0');
-      if (v > 0xFFFFFFFFull) {
-        integral = false;  // too large for an integer: keep it as a float
-        break;
-      }
-    }
-    if (integral) {
-      if (negative && v > 0x80000000ull) return false;
-      token->kind = XTok::Integer;
-      token->integer = static_cast<std::uint32_t>(v);
-      token->negative = negative && v != 0;
-      return true;
+  const char* digits = p;
+  std::uint64_t mantissa = 0;
+  const char* q = Digits(p, end, &mantissa);
+  std::size_t count = static_cast<std::size_t>(q - p);
+  std::size_t fraction = 0;
+  const bool point = q < end && *q == '.';
+  if (point) {
+    const char* f = q + 1;
+    q = Digits(f, end, &mantissa);
+    fraction = static_cast<std::size_t>(q - f);
+    count += fraction;
+  }
+  if (count == 0) return nullptr;
+  const char* wordEnd = q;
+  // Up to 19 digits cannot wrap; then fewer than 10^15 means at most 15 significant.
+  bool simple = count <= 19;
+  if (q < end && !EndsWord(*q)) {
+    while (wordEnd < end && !EndsWord(*wordEnd)) ++wordEnd;
+    simple = false;
+  }
+  out->negative = negative;
+  if (simple && !point && mantissa <= 0xFFFFFFFFull) {
+    if (negative && mantissa > 0x80000000ull) return nullptr;
+    out->integer = true;
+    out->magnitude = static_cast<std::uint32_t>(mantissa);
+    out->negative = negative && mantissa != 0;
+    return wordEnd;
+  }
+  out->integer = false;
+  float value;
+  if (simple && mantissa < 1000000000000000ull && fraction <= 8) {
+    value = static_cast<float>(static_cast<double>(mantissa) / kExactTens[fraction]);
+  } else {
+    // The full conversion, straight to float so it is rounded once; beyond float's
+    // range the double decides between an infinity and zero.
+    const auto result = std::from_chars(digits, wordEnd, value);
+    if (result.ec == std::errc::result_out_of_range && result.ptr == wordEnd) {
+      double d = 0;
+      const auto wide = std::from_chars(digits, wordEnd, d);
+      if (wide.ec != std::errc() || wide.ptr != wordEnd) return nullptr;
+      value = NarrowToFloat(d);
+    } else if (result.ec != std::errc() || result.ptr != wordEnd) {
+      return nullptr;
     }
   }
-  double d = 0;
-  if (!ParseSimpleDecimal(p, end, &d)) {
-    const auto result = std::from_chars(p, end, d);
-    if (result.ec != std::errc() || result.ptr != end) return false;
-  }
-  token->kind = XTok::Float;
-  token->number = NarrowToFloat(negative ? -d : d);
-  return true;
+  out->value = negative ? -value : value;
+  return wordEnd;
 }
 
 }  // namespace
 
-void XTextTokenizer::TakeRestOfList(std::vector<XValue>* out) {
+void XTextTokenizer::TakeRestOfList(XValues* out) {
   if (failed_) return;
+  const char* const end = data_ + size_;
+  const char* p = data_ + pos_;
   for (;;) {
-    while (pos_ < size_ && IsSpace(data_[pos_])) ++pos_;
-    if (pos_ >= size_) return;
-    const char c = data_[pos_];
-    if (c == ';' || c == ',') {
-      ++pos_;
+    while (p < end && (kClasses[static_cast<unsigned char>(*p)] & kListGap)) ++p;
+    if (p >= end) break;
+    const char c = *p;
+    if (c == '#' || (c == '/' && p + 1 < end && p[1] == '/')) {
+      while (p < end && *p != '\n') ++p;
       continue;
     }
-    if (c == '#' || (c == '/' && pos_ + 1 < size_ && data_[pos_ + 1] == '/')) {
-      while (pos_ < size_ && data_[pos_] != '\n') ++pos_;
-      continue;
-    }
-    if (!((c >= '0' && c <= '9') || c == '-' || c == '+' || c == '.')) return;
-    std::size_t end = pos_;
-    while (end < size_ && !EndsWord(data_[end])) ++end;
-    XToken t;
-    if (!ParseNumber(std::string_view(data_ + pos_, end - pos_), &t)) return;  // Next() decides
-    pos_ = end;
+    if (!(kClasses[static_cast<unsigned char>(c)] & kNumberStart)) break;
+    TextNumber n;
+    const char* after = ScanNumber(p, end, &n);
+    if (!after) break;  // Next() decides
+    p = after;
     XValue v;
-    if (t.kind == XTok::Integer) {
-      v.kind = t.negative ? XValue::NegInt : XValue::UInt;
-      v.bits = t.negative ? 0u - t.integer : t.integer;
+    if (n.integer) {
+      v.kind = n.negative ? XValue::NegInt : XValue::UInt;
+      v.bits = n.negative ? 0u - n.magnitude : n.magnitude;
     } else {
       v.kind = XValue::Float;
-      std::memcpy(&v.bits, &t.number, sizeof v.bits);
+      std::memcpy(&v.bits, &n.value, sizeof v.bits);
     }
     out->push_back(v);
   }
+  pos_ = static_cast<std::size_t>(p - data_);
 }
 
 XToken XTextTokenizer::Next() {
@@ -252,11 +268,23 @@ XToken XTextTokenizer::Next() {
     default:
       break;
   }
+  TextNumber n;
+  if (const char* after = ScanNumber(data_ + pos_, data_ + size_, &n)) {
+    pos_ = static_cast<std::size_t>(after - data_);
+    if (n.integer) {
+      t.kind = XTok::Integer;
+      t.integer = n.magnitude;
+      t.negative = n.negative;
+    } else {
+      t.kind = XTok::Float;
+      t.number = n.value;
+    }
+    return t;
+  }
   std::size_t end = pos_;
   while (end < size_ && !EndsWord(data_[end])) ++end;
   const std::string_view word(data_ + pos_, end - pos_);
   pos_ = end;
-  if (ParseNumber(word, &t)) return t;
   if (word.size() == 8) {
     char lower[9] = {};
     for (int i = 0; i < 8; ++i) lower[i] = static_cast<char>(word[i] | 0x20);

@@ -1,6 +1,7 @@
-// The token streams of the two .X encodings. Both hand the parser the same tokens:
-// binary integer and float lists are opened lazily and handed out one value at a
-// time, so no list is ever copied or sized by its declared count.
+// The token streams of the two .X encodings. Both hand the parser the same tokens;
+// runs of numbers (a binary list, checked against the bytes left when it opens, or text
+// numbers between separators) go straight into an object's values in one call, and
+// nothing is ever sized by a declared count alone.
 #pragma once
 
 #include <cfloat>
@@ -43,6 +44,7 @@ enum class XTok {
   Comma,
   Semicolon,
   Template,
+  List,  // binary only: a list of numbers opens; TakeRestOfList takes it, Next() its values
 };
 
 struct XToken {
@@ -61,11 +63,11 @@ class XTokenizer {
   // The next token; XTok::Error with message() set on malformed input. Once End or
   // Error is returned, every later call returns the same.
   virtual XToken Next() = 0;
-  // Right after a number token: appends the numbers that follow it in the same list (a
-  // binary list's remaining values; in text, numbers and separators up to the next
-  // other token) to *out in one go, exactly as the parser would have taken them one
-  // token at a time.
-  virtual void TakeRestOfList(std::vector<XValue>*) {}
+  // Right after a number or List token: appends the numbers that follow it in the same
+  // list (a binary list's remaining values; in text, numbers and separators up to the
+  // next other token) to *out in one go, exactly as the parser would have taken them
+  // one token at a time.
+  virtual void TakeRestOfList(XValues*) {}
   const char* message() const { return message_; }
   std::size_t errorOffset() const { return errorOffset_; }
 
@@ -91,7 +93,7 @@ class XTextTokenizer final : public XTokenizer {
   XToken Next() override;
   // Text lists are numbers between separators: this takes them, with the separators,
   // up to the first token that is anything else, which Next() then returns.
-  void TakeRestOfList(std::vector<XValue>* out) override;
+  void TakeRestOfList(XValues* out) override;
 
  private:
   const char* data_;
@@ -107,7 +109,7 @@ class XBinaryTokenizer final : public XTokenizer {
         pos_(start),
         floatBytes_(floatBits == 64 ? 8 : 4) {}
   XToken Next() override;
-  void TakeRestOfList(std::vector<XValue>* out) override;
+  void TakeRestOfList(XValues* out) override;
 
  private:
   bool Have(std::size_t n) const { return size_ - pos_ >= n; }

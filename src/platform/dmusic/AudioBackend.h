@@ -16,6 +16,7 @@ struct SoundData {
   SoundFileKind kind = SoundFileKind::Unknown;
   WaveData wave;                    // Wave: decoded frames
   std::vector<std::uint8_t> midi;   // Midi: the Standard MIDI bytes
+  std::uint16_t defaultProgramChannels = 0;  // Midi: see MidiInfo
   double seconds = 0.0;             // how long one play lasts
 };
 

@@ -1,8 +1,9 @@
 // The real audio backend on SDL2_mixer. Effects play on mixer channels; the piece of
-// music is rendered by one FluidSynth synthesiser for the whole process, made when the
-// first piece plays and fed into the mix through SDL2_mixer's music hook. It loads the
-// General MIDI soundfont once and only the samples of the instruments in use, so loading
-// a piece costs nothing but its bytes. The mix runs in 32-bit float so that sums above
+// music is rendered by one FluidSynth synthesiser for the whole process, built on a
+// worker thread as soon as the output opens (so that reading the soundfont overlaps the
+// rest of the start-up) and fed into the mix through SDL2_mixer's music hook. It loads
+// the General MIDI soundfont once and only the samples of the instruments a piece
+// chooses, so loading a piece costs nothing but its bytes. The mix runs in 32-bit float so that sums above
 // full scale are kept, and a post-mix stage applies the master gain and a peak limiter.
 #include <SDL.h>
 #include <SDL_mixer.h>
@@ -10,8 +11,10 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cmath>
 #include <filesystem>
+#include <future>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -43,6 +46,9 @@ constexpr double kTailSeconds = 1.0;
 // Rendered on the caller's thread when a piece starts, so that reading the file and
 // loading the first instruments' samples happen there rather than in the audio callback.
 constexpr int kPrimeFrames = 64;
+// A bank offset that puts every bank of the soundfont out of reach of bank 0 and the drum
+// bank (see StopPiece).
+constexpr int kBanksOutOfReach = 1 << 20;
 
 // The limiter holds peaks at kCeiling; its gain recovers by kRelease of the way back to
 // 1 per buffer (about half a second to recover most of a reduction at 44.1 kHz).
@@ -74,7 +80,26 @@ struct Synth {
   fluid_player_t* player = nullptr;
   int rate = 0;
   std::string font;
+  int fontId = -1;
 };
+
+// A synthesiser with the soundfont read and no instrument chosen on any channel: the
+// samples of an instrument are read only once a piece picks it. Null on failure.
+std::unique_ptr<Synth> BuildSynth(int rate, const std::string& font) {
+  auto made = std::make_unique<Synth>();
+  made->rate = rate;
+  made->font = font;
+  made->settings = new_fluid_settings();
+  if (!made->settings) return nullptr;
+  fluid_settings_setnum(made->settings, "synth.sample-rate", rate);
+  fluid_settings_setnum(made->settings, "synth.gain", kMusicGain);
+  fluid_settings_setint(made->settings, "synth.dynamic-sample-loading", 1);
+  made->synth = new_fluid_synth(made->settings);
+  if (!made->synth) return nullptr;
+  made->fontId = fluid_synth_sfload(made->synth, font.c_str(), 0);
+  if (made->fontId == FLUID_FAILED) return nullptr;
+  return made;
+}
 
 class Sdl final : public AudioBackend {
  public:
@@ -102,11 +127,15 @@ class Sdl final : public AudioBackend {
       silent = true;
     }
     openCount = 1;
+    if (!soundFont.empty() && !building.valid() &&
+        !(synth && synth->rate == outputRate && synth->font == soundFont))
+      building = std::async(std::launch::async, BuildSynth, outputRate, soundFont);
     return true;
   }
 
   void Close() override {
     if (openCount == 0 || --openCount > 0) return;
+    if (building.valid()) building.wait();  // kept for the next open if it still suits
     StopPiece();
     Mix_HaltChannel(-1);
     Mix_HookMusic(nullptr, nullptr);
@@ -124,6 +153,7 @@ class Sdl final : public AudioBackend {
   }
 
   void Forget(PreparedSound* sound) override {
+    JoinStart();
     if (sound == piece) StopPiece();
     // The sound's destructor frees its chunk; Mix_FreeChunk halts its channels.
   }
@@ -156,28 +186,30 @@ class Sdl final : public AudioBackend {
     if (!p || !p->data || openCount == 0) return false;
     StopPiece();
     if (!MakeSynth()) return false;
-    fluid_player_t* player = new_fluid_player(synth->synth);
-    if (!player) return false;
-    const std::vector<std::uint8_t>& bytes = p->data->midi;
-    if (fluid_player_add_mem(player, bytes.data(), bytes.size()) != FLUID_OK ||
-        fluid_player_play(player) != FLUID_OK) {
-      delete_fluid_player(player);
-      return false;
-    }
-    // No piece is published yet, so the audio thread leaves the synthesiser alone while
-    // the first frames are rendered here.
-    const bool rendered =
-        fluid_synth_write_float(synth->synth, kPrimeFrames, prime, 0, 2, prime, 1, 2) == FLUID_OK;
-    std::lock_guard<std::mutex> lock(render);
-    synth->player = player;
-    primed = rendered ? kPrimeFrames : 0;
-    primeUsed = 0;
-    tailLeft = static_cast<std::uint64_t>(kTailSeconds * outputRate);
-    piece = p;
-    pieceStart = frames.load();
+    // Reading the file and the samples of the instruments it first chooses happens on a
+    // worker, neither in the audio callback nor in the caller's frame; the piece counts
+    // as playing from now on and is heard once that is done. No piece is published
+    // meanwhile, so the audio thread leaves the synthesiser and the prime buffer alone.
+    startingPiece = p;
+    starting = std::async(std::launch::async, [this, p, s = synth->synth] {
+      const Started started = StartPiece(s, p->data, prime);
+      if (!started.player) return;
+      std::lock_guard<std::mutex> lock(render);
+      synth->player = started.player;
+      primed = started.primed ? kPrimeFrames : 0;
+      primeUsed = 0;
+      tailLeft = static_cast<std::uint64_t>(kTailSeconds * outputRate);
+      piece = p;  // published: the audio thread renders it, and its length counts from here
+      pieceStart = frames.load();
+    });
     return true;
   }
   bool PiecePlaying(const PreparedSound* sound) override {
+    if (starting.valid()) {
+      if (starting.wait_for(std::chrono::seconds(0)) != std::future_status::ready)
+        return startingPiece == sound;
+      JoinStart();
+    }
     if (!piece || piece != sound || !synth || !synth->player) return false;
     // A piece ends with its last event, as the segment's length says; the synthesiser
     // may still ring out a release tail after that.
@@ -185,6 +217,7 @@ class Sdl final : public AudioBackend {
            frames.load() - pieceStart < piece->lengthFrames;
   }
   void StopPiece() override {
+    JoinStart();
     fluid_player_t* player = nullptr;
     {
       std::lock_guard<std::mutex> lock(render);
@@ -198,7 +231,13 @@ class Sdl final : public AudioBackend {
     // and controllers, no voices, empty reverb and chorus.
     fluid_player_stop(player);
     delete_fluid_player(player);
+    // A reset chooses the default instrument on every channel, which would read the
+    // piano's and the drum kit's samples even where the next piece never uses them; with
+    // the soundfont's banks out of reach no channel finds its default, and each piece
+    // chooses its own (PlayPiece).
+    fluid_synth_set_bank_offset(synth->synth, synth->fontId, kBanksOutOfReach);
     fluid_synth_system_reset(synth->synth);
+    fluid_synth_set_bank_offset(synth->synth, synth->fontId, 0);
   }
 
   void SetMasterGain(float value) override { gain.store(value); }
@@ -284,24 +323,60 @@ class Sdl final : public AudioBackend {
     return p;
   }
 
-  // The one synthesiser, made on first use (or again when the output rate or the
-  // soundfont changed). The
-  // soundfont is read outside the render lock so the audio thread never waits on it.
+  struct Started {
+    fluid_player_t* player = nullptr;
+    bool primed = false;
+  };
+
+  // Worker: a player for the piece, the default instrument where it needs one, and the
+  // first frames rendered into `primeOut`. No player when the piece cannot be read.
+  static Started StartPiece(fluid_synth_t* synth, std::shared_ptr<const SoundData> data,
+                            float* primeOut) {
+    Started started;
+    fluid_player_t* player = new_fluid_player(synth);
+    if (!player) return started;
+    const std::vector<std::uint8_t>& bytes = data->midi;
+    if (fluid_player_add_mem(player, bytes.data(), bytes.size()) != FLUID_OK ||
+        fluid_player_play(player) != FLUID_OK) {
+      delete_fluid_player(player);
+      return started;
+    }
+    // Channels that sound before choosing an instrument play the default one (the piano,
+    // or the standard kit on the drum channel), as on a synthesiser fresh from a reset.
+    for (int channel = 0; channel < 16; ++channel)
+      if (data->defaultProgramChannels & (1u << channel))
+        fluid_synth_program_change(synth, channel, 0);
+    started.primed =
+        fluid_synth_write_float(synth, kPrimeFrames, primeOut, 0, 2, primeOut, 1, 2) == FLUID_OK;
+    started.player = player;
+    return started;
+  }
+
+  // Waits for the worker starting a piece, which publishes it unless it could not be read.
+  void JoinStart() {
+    if (!starting.valid()) return;
+    starting.get();
+    startingPiece = nullptr;
+  }
+
+  // The one synthesiser: the one built since the output opened, or made here (again
+  // when the output rate or the soundfont changed). The soundfont is read outside the
+  // render lock so the audio thread never waits on it.
   bool MakeSynth() {
-    if (synth && synth->rate == outputRate && synth->font == soundFont) return true;
-    if (synthFailed) return false;  // an unreadable soundfont is not read again each play
+    std::unique_ptr<Synth> made;
+    bool tried = false;
+    if (building.valid()) {
+      made = building.get();
+      tried = made == nullptr;
+    }
+    if (made && !(made->rate == outputRate && made->font == soundFont)) made.reset();
+    if (!made && synth && synth->rate == outputRate && synth->font == soundFont) return true;
+    if (!made && !tried) {
+      if (synthFailed) return false;  // an unreadable soundfont is not read again each play
+      made = BuildSynth(outputRate, soundFont);
+    }
     synthFailed = true;
-    auto made = std::make_unique<Synth>();
-    made->rate = outputRate;
-    made->font = soundFont;
-    made->settings = new_fluid_settings();
-    if (!made->settings) return false;
-    fluid_settings_setnum(made->settings, "synth.sample-rate", outputRate);
-    fluid_settings_setnum(made->settings, "synth.gain", kMusicGain);
-    fluid_settings_setint(made->settings, "synth.dynamic-sample-loading", 1);
-    made->synth = new_fluid_synth(made->settings);
-    if (!made->synth || fluid_synth_sfload(made->synth, soundFont.c_str(), 1) == FLUID_FAILED)
-      return false;
+    if (!made) return false;
     std::unique_ptr<Synth> old;
     {
       std::lock_guard<std::mutex> lock(render);
@@ -371,6 +446,9 @@ class Sdl final : public AudioBackend {
   std::uint64_t pieceStart = 0;
   std::mutex render;  // guards what the audio thread renders from, below
   std::unique_ptr<Synth> synth;
+  std::future<std::unique_ptr<Synth>> building;  // the worker's synthesiser, until taken
+  std::future<void> starting;               // the worker starting a piece, until joined
+  const SdlPiece* startingPiece = nullptr;  // and which one it is
   bool synthFailed = false;
   const SdlPiece* piece = nullptr;
   float prime[kPrimeFrames * kOutputChannels] = {};

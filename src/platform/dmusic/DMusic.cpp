@@ -485,6 +485,7 @@ class Loader final : public RefCounted<IDirectMusicLoader8> {
         data->kind = SoundFileKind::Midi;
         data->midi.assign(p + info.smfOffset, p + info.smfOffset + info.smfSize);
         data->seconds = std::min(info.seconds, kLongestSeconds);
+        data->defaultProgramChannels = info.defaultProgramChannels;
         break;
       }
       default: return DMUS_E_INVALIDFILE;

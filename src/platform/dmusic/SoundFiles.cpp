@@ -1,7 +1,9 @@
 #include "platform/dmusic/SoundFiles.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
+#include <limits>
 #include <map>
 
 namespace platform::dmusic {
@@ -135,12 +137,32 @@ int ChannelDataBytes(std::uint8_t status) {
   return (kind == 0xC0 || kind == 0xD0) ? 1 : 2;
 }
 
-// Walks one track's events; returns its end tick and adds its tempo changes.
+// When an event happens in playing order: by tick, then by track, then within the track.
+struct EventOrder {
+  std::int64_t tick = std::numeric_limits<std::int64_t>::max();
+  int track = 0;
+  std::size_t index = 0;
+  bool operator<(const EventOrder& o) const {
+    if (tick != o.tick) return tick < o.tick;
+    if (track != o.track) return track < o.track;
+    return index < o.index;
+  }
+};
+
+// The first note and the first program change on each of the sixteen channels.
+struct ChannelFirsts {
+  std::array<EventOrder, 16> note{}, program{};
+};
+
+// Walks one track's events; returns its end tick and adds its tempo changes and the
+// first notes and program changes of its channels.
 std::int64_t WalkTrack(const std::uint8_t* data, std::size_t begin, std::size_t end,
-                       std::multimap<std::int64_t, std::uint32_t>* tempos) {
+                       std::multimap<std::int64_t, std::uint32_t>* tempos, int track,
+                       ChannelFirsts* firsts) {
   std::size_t pos = begin;
   std::int64_t tick = 0;
   std::uint8_t running = 0;
+  std::size_t index = 0;
   while (pos < end) {
     std::uint32_t delta;
     if (!ReadVarLen(data, end, &pos, &delta)) break;
@@ -183,6 +205,12 @@ std::int64_t WalkTrack(const std::uint8_t* data, std::size_t begin, std::size_t 
     if (static_cast<std::size_t>(need) > end - pos) break;
     for (int i = 0; i < need; ++i)
       if (data[pos + i] & 0x80) return tick;  // a status byte where data belongs
+    const EventOrder order{at, track, index++};
+    const int channel = running & 0x0F;
+    const bool noteOn = (running & 0xF0) == 0x90 && data[pos + 1] != 0;
+    if (noteOn && order < firsts->note[channel]) firsts->note[channel] = order;
+    if ((running & 0xF0) == 0xC0 && order < firsts->program[channel])
+      firsts->program[channel] = order;
     pos += need;
     tick = at;
   }
@@ -227,6 +255,7 @@ bool ReadMidi(const std::uint8_t* data, std::size_t size, MidiInfo* out) {
   }
 
   std::multimap<std::int64_t, std::uint32_t> tempos;
+  ChannelFirsts firsts;
   std::int64_t endTick = 0;
   int tracks = 0;
   std::size_t pos = begin + 8 + headerLength;
@@ -235,7 +264,7 @@ bool ReadMidi(const std::uint8_t* data, std::size_t size, MidiInfo* out) {
     const std::size_t bodyAt = pos + 8;
     const std::size_t bodyEnd = bodyAt + std::min<std::size_t>(length, end - bodyAt);
     if (Tag(data + pos, "MTrk")) {
-      endTick = std::max(endTick, WalkTrack(data, bodyAt, bodyEnd, &tempos));
+      endTick = std::max(endTick, WalkTrack(data, bodyAt, bodyEnd, &tempos, tracks, &firsts));
       ++tracks;
     }
     if (length > end - bodyAt) break;
@@ -265,6 +294,9 @@ bool ReadMidi(const std::uint8_t* data, std::size_t size, MidiInfo* out) {
   out->seconds = seconds;
   out->smfOffset = begin;
   out->smfSize = end - begin;
+  out->defaultProgramChannels = 0;
+  for (int c = 0; c < 16; ++c)
+    if (firsts.note[c] < firsts.program[c]) out->defaultProgramChannels |= 1u << c;
   return true;
 }
 

@@ -33,6 +33,9 @@ struct MidiInfo {
   double seconds = 0.0;      // endTick through the tempo map
   std::size_t smfOffset = 0;  // where the Standard MIDI data begins (after a RIFF RMID wrapper)
   std::size_t smfSize = 0;
+  // Bit c set: channel c sounds a note before any program change reaches it, so it
+  // plays the synthesiser's default instrument.
+  std::uint16_t defaultProgramChannels = 0;
 };
 
 // Reads the whole event structure: running status, system exclusive and meta events,

@@ -196,7 +196,9 @@ TEST_F(StaticContentTest, TriangleCountsKeepAFourPlayerBagRoundInBudget) {
   for (const std::string& f : StaticFiles()) count(f);
   const std::size_t round = terrain + 4 * (bag + gift + figure + marker);
   std::printf("  four-player bag round, at most %zu triangles\n", round);
-  EXPECT_LE(round, 60000u);
+  // Models are tessellated for the few pixels they cover; more triangles would only cost
+  // frame time on a software rasteriser.
+  EXPECT_LE(round, 35000u);
 }
 
 }  // namespace

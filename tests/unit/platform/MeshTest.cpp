@@ -15,6 +15,7 @@
 #include "app/GraphicsDevice.h"
 #include "platform/d3d9/D3D9Headless.h"
 #include "platform/d3dx9/D3DX9Mesh.h"
+#include "platform/d3dx9/D3DX9MeshImpl.h"
 #include "support/HeadlessDevice.h"
 #include "support/XFileWriter.h"
 
@@ -854,4 +855,43 @@ TEST_F(MeshTest, ColoursRoundAndANotANumberChannelBecomesZero) {
   EXPECT_EQ(colours[0], 0xFF1A80B3u);
   EXPECT_EQ(colours[1], 0x8000FF00u);
   EXPECT_EQ(colours[2], 0xFFFFFFFFu);  // no colour given: opaque white
+}
+
+TEST(AdjacencyTest, MatchesTheLowestOtherFaceRuleOnTangledMeshes) {
+  // Few vertices and many faces: edges shared by three or more faces, faces that
+  // repeat an edge, collapsed edges, and reps that merge vertices. Every slot must be
+  // the lowest-numbered other face on that pair of reps, and the first such face's
+  // slots the second one (none when no other face has the edge).
+  std::uint32_t seed = 12345;
+  auto next = [&seed](DWORD n) {
+    seed = seed * 1664525u + 1013904223u;
+    return (seed >> 8) % n;
+  };
+  for (int round = 0; round < 40; ++round) {
+    const DWORD vertices = 3 + next(12);
+    const std::size_t faces = 1 + next(60);
+    std::vector<DWORD> reps(vertices), indices(faces * 3);
+    for (DWORD v = 0; v < vertices; ++v) reps[v] = next(4) == 0 ? next(vertices) : v;
+    for (DWORD& i : indices) i = next(vertices);
+    std::vector<DWORD> adjacency(faces * 3, 0xABCD);
+    platform::d3dx9::AdjacencyFromReps(indices.data(), faces, vertices, reps.data(),
+                                       adjacency.data());
+    auto edge = [&](std::size_t f, int e) {
+      const DWORD x = reps[indices[f * 3 + e]], y = reps[indices[f * 3 + (e + 1) % 3]];
+      return std::pair(std::min(x, y), std::max(x, y));
+    };
+    for (std::size_t f = 0; f < faces; ++f)
+      for (int e = 0; e < 3; ++e) {
+        const auto key = edge(f, e);
+        DWORD first = D3DX_NO_NEIGHBOUR, second = D3DX_NO_NEIGHBOUR;
+        for (std::size_t g = 0; g < faces && key.first != key.second; ++g)
+          for (int k = 0; k < 3; ++k)
+            if (edge(g, k) == key) {
+              if (first == D3DX_NO_NEIGHBOUR) first = static_cast<DWORD>(g);
+              else if (second == D3DX_NO_NEIGHBOUR && g != first) second = static_cast<DWORD>(g);
+            }
+        const DWORD expected = first == f ? second : first;
+        EXPECT_EQ(adjacency[f * 3 + e], expected) << "round " << round << " face " << f << " edge " << e;
+      }
+  }
 }

@@ -3,6 +3,7 @@
 // without end.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -443,4 +444,44 @@ TEST(XFileTest, SkinningAndAnimationTemplatesAreReadIntoData) {
   ASSERT_TRUE(y.Parse(bad.data(), bad.size()));
   XAnimationKeyData key;
   EXPECT_FALSE(ReadAnimationKey(*y.Objects()[0], &key));
+}
+
+TEST(XFileTest, TextNumbersReadAsTheCorrectlyRoundedFloat) {
+  // Each word, as a member value, must give the float strtof gives (correctly rounded,
+  // "C" locale) bit for bit, whichever path reads it.
+  const char* const kWords[] = {
+      "0.0", "-0.0", "1.0", "-1.0", "0.5", ".5", "5.", "0.1", "0.2", "0.3", "1.1",
+      "-2640.0000", "97.5718", "0.433", "3.14159265", "123456.789", "0.000001", "99999999.5",
+      // Just above, at and below the point halfway between two floats.
+      "16777216.5", "16777217.0", "16777217.00000001", "16777216.99999999",
+      "1.00000005960464477539062", "1.000000059604644775390625", "1.00000005960464477539063",
+      // Fifteen and sixteen significant digits, eight and nine fraction digits.
+      "123456.789012345", "0.12345678", "0.123456789", "9007199254740993", "0.000000001",
+      "7.038531e-26", "3.4028234e38", "3.4028236e38", "1e39", "1.17549435e-38", "1.4e-45",
+      "7e-46", "1e-50", "4294967296", "12345678901234567890123", "2.5E+3", "-6.5e-2"};
+  for (const char* word : kWords) {
+    XFile file;
+    const std::string bytes = Text(std::string("Thing { ") + word + "; }");
+    ASSERT_TRUE(file.Parse(bytes.data(), bytes.size())) << word << ": " << file.Error();
+    ASSERT_EQ(file.Objects().size(), 1u);
+    const XValue v = file.Objects()[0]->values[0];
+    ASSERT_EQ(v.kind, XValue::Float) << word;
+    float expected = std::strtof(word, nullptr);
+    std::uint32_t expectedBits;
+    std::memcpy(&expectedBits, &expected, sizeof expectedBits);
+    EXPECT_EQ(v.bits, expectedBits) << word;
+  }
+  // Integers stay integers; a negative one beyond int32 is refused rather than wrapped.
+  XFile file;
+  const std::string ints = Text("Thing { 0; 4294967295; -2147483648; 000000000007; }");
+  ASSERT_TRUE(file.Parse(ints.data(), ints.size()));
+  const XValues& values = file.Objects()[0]->values;
+  ASSERT_EQ(values.size(), 4u);
+  EXPECT_EQ(values[1].kind, XValue::UInt);
+  EXPECT_EQ(values[1].bits, 4294967295u);
+  EXPECT_EQ(values[2].kind, XValue::NegInt);
+  EXPECT_EQ(values[2].bits, 0x80000000u);
+  EXPECT_EQ(values[3].bits, 7u);
+  const std::string tooNegative = Text("Thing { -2147483649; }");
+  EXPECT_FALSE(file.Parse(tooNegative.data(), tooNegative.size()));
 }

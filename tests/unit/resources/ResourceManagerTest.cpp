@@ -214,6 +214,35 @@ TEST_F(TextureManagerTest, DestroyingAnEntryReleasesItsDeviceTexture) {
   EXPECT_EQ(device->Release(), 0u);  // ours was the last reference
 }
 
+// One file named two ways (with and without the folder, as the game's screens and its
+// score display do) gives two entries that share one device texture; each entry holds
+// its own reference, so destroying one leaves the other drawable.
+TEST_F(TextureManagerTest, OneFileUnderTwoNamesSharesItsDeviceTexture) {
+  std::vector<std::uint32_t> pixels(4 * 4, 0xFF112233u);
+  ASSERT_TRUE(WriteBytes(dir_.Path() + "/atlas.png", EncodePng(4, 4, pixels, false)));
+  ASSERT_TRUE(WriteBytes(dir_.Path() + "/other.png", EncodePng(4, 4, pixels, false)));
+  TextureManager m;
+  Texture* plain = m.Acquire("atlas.png");
+  Texture* withFolder = m.Acquire("Somewhere\\ATLAS.PNG");  // the same file name part
+  Texture* other = m.Acquire("other.png");
+  ASSERT_NE(plain, withFolder);
+  ASSERT_NE(plain->texture, nullptr);
+  EXPECT_EQ(plain->texture, withFolder->texture);
+  EXPECT_EQ(withFolder->description.Width, plain->description.Width);
+  EXPECT_NE(other->texture, plain->texture);  // same pixels, another file
+  EXPECT_EQ(m.EntryCount(), 4u);             // with the default
+
+  IDirect3DTexture9* shared = plain->texture;
+  shared->AddRef();
+  m.Release("atlas.png");
+  m.Release("atlas.png");
+  EXPECT_EQ(m.Find("atlas.png"), nullptr);
+  EXPECT_EQ(withFolder->texture, shared);
+  m.Release("Somewhere\\ATLAS.PNG");
+  m.Release("Somewhere\\ATLAS.PNG");
+  EXPECT_EQ(shared->Release(), 0u);  // each entry released its own reference
+}
+
 TEST_F(TextureManagerTest, FontManagerRegistersEachFontOnce) {
   FontManager m;
   Font* f = m.Acquire("System Font");

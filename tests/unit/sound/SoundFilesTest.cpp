@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <string>
+#include <vector>
 
 #include "platform/dmusic/SoundFiles.h"
 #include "support/TestSounds.h"
@@ -177,3 +178,55 @@ TEST(SoundFiles, MidiEventsAreWalkedByTheirRules) {
 }
 
 }  // namespace
+
+namespace {
+
+// A format-1 file of the given tracks, each a string of (delta, event) bytes without its
+// end-of-track event.
+std::string MidiOfTracks(const std::vector<std::string>& tracks) {
+  std::string file = std::string("MThd\0\0\0\x06\0\x01\0", 11) +
+                     static_cast<char>(tracks.size()) + std::string("\x01\xE0", 2);
+  for (const std::string& events : tracks) {
+    const std::string body = events + std::string("\x00\xFF\x2F\x00", 4);
+    const auto len = static_cast<std::uint32_t>(body.size());
+    file += "MTrk";
+    file += std::string{static_cast<char>(len >> 24), static_cast<char>(len >> 16),
+                        static_cast<char>(len >> 8), static_cast<char>(len)};
+    file += body;
+  }
+  return file;
+}
+
+}  // namespace
+
+// Channels that sound a note before any program change reaches them play the default
+// instrument; the first note and program change are ordered by tick, then by track, then
+// within the track.
+TEST(SoundFiles, ChannelsThatNeedTheDefaultInstrumentAreFound) {
+  const std::string note0 = std::string("\x00\x90\x3C\x64", 4);      // ch 0 note at tick 0
+  const std::string prog0 = std::string("\x00\xC0\x05", 3);          // ch 0 program at tick 0
+  const std::string drum = std::string("\x00\x99\x24\x64", 4);       // ch 9 note at tick 0
+  const std::string silentOn = std::string("\x00\x92\x3C\x00", 4);   // ch 2 note on, velocity 0
+  const std::string later = std::string("\x83\x60\xC1\x05", 4);      // ch 1 program at tick 480
+  const std::string laterNote = std::string("\x00\x91\x3C\x64", 4);  // ch 1 note, same tick
+  struct Case {
+    const char* name;
+    std::vector<std::string> tracks;
+    std::uint16_t expected;
+  };
+  const Case cases[] = {
+      {"program first in the track", {prog0 + note0}, 0},
+      {"note first in the track", {note0 + prog0}, 1u << 0},
+      {"program in an earlier track at the same tick", {prog0, note0 + drum}, 1u << 9},
+      {"program in a later track at the same tick", {note0, prog0}, 1u << 0},
+      {"a note-on of velocity zero is a note-off", {silentOn}, 0},
+      {"note before a later program", {std::string("\x00\x91\x3C\x64", 4) + later}, 1u << 1},
+      {"program then a note at the same later tick", {later + laterNote}, 0},
+      {"no notes at all", {prog0}, 0},
+  };
+  for (const Case& c : cases) {
+    MidiInfo info;
+    ASSERT_TRUE(Midi(MidiOfTracks(c.tracks), &info)) << c.name;
+    EXPECT_EQ(info.defaultProgramChannels, c.expected) << c.name;
+  }
+}

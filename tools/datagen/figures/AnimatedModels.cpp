@@ -308,6 +308,7 @@ Clip Spin(const Skeleton& s, int bone) {
 
 Figure BuildFigure(int design, int player) {
   Figure fig;
+  fig.mesh.pixelsPerUnit = look::kFieldPixelsPerUnit;
   const look::Rgb colour = look::kPlayer[player];
   Rig r;
   float period = 1.0f;
@@ -329,6 +330,7 @@ Figure BuildMarker(int player) {
   const float z = neutral ? 325 : 262;
   const int bone = fig.skeleton.Add("Giro", -1, {0, 0, z});
   Mesh& m = fig.mesh;
+  m.pixelsPerUnit = look::kFieldPixelsPerUnit;
   m.pen.bone = bone;
   m.Use(Glow(colour, 0.35f), Colour(colour));
   // A gem pointing down at the base, faceted so it glints as it turns.

@@ -135,9 +135,38 @@ void Mesh::AddPatch(const std::vector<Vertex>& local,
   }
 }
 
+namespace {
+
+// The largest factor by which xf stretches a length.
+float LargestScale(const Xf& xf) {
+  float most = 0;
+  for (int j = 0; j < 3; ++j)
+    most = std::max(most, Length({xf.m[0][j], xf.m[1][j], xf.m[2][j]}));
+  return most;
+}
+
+}  // namespace
+
+int Mesh::Segments(int requested, float radius, const Xf& xf) const {
+  if (pixelsPerUnit <= 0 || requested <= 6) return requested;
+  const float pixels = radius * LargestScale(xf) * pixelsPerUnit;
+  constexpr float kError = 0.5f;  // pixels between a chord's middle and the curve
+  if (pixels <= kError) return 6;
+  const int needed = static_cast<int>(std::ceil(kPi / std::acos(1 - kError / pixels)));
+  return std::clamp(needed, 6, requested);
+}
+
 void Mesh::Box(V3 h, float bevel, int steps, const Xf& xf) {
   bevel = std::max(0.0f, std::min({bevel, h.x, h.y, h.z}));
-  if (bevel <= 0) steps = 0;
+  if (pixelsPerUnit > 0) {
+    const float pixels = bevel * LargestScale(xf) * pixelsPerUnit;
+    if (pixels < 1) {
+      steps = 0;
+    } else if (pixels < 2) {
+      steps = std::min(steps, 1);
+    }
+  }
+  if (bevel <= 0 || steps == 0) bevel = 0, steps = 0;
   const V3 inner{h.x - bevel, h.y - bevel, h.z - bevel};
   struct FaceAxes {
     V3 n, u, v;
@@ -201,6 +230,9 @@ void Mesh::Box(V3 h, float bevel, int steps, const Xf& xf) {
 void Mesh::Lathe(const std::vector<RZ>& profile, int segments, const Xf& xf) {
   const std::size_t n = profile.size();
   if (n < 2 || segments < 3) return;
+  float widest = 0;
+  for (const RZ& p : profile) widest = std::max(widest, p.r);
+  segments = Segments(segments, widest, xf);
   // Band normals in the (r, z) plane, pointing outwards.
   std::vector<RZ> band(n - 1);
   std::vector<float> length(n, 0.0f);
@@ -263,6 +295,11 @@ void Mesh::Lathe(const std::vector<RZ>& profile, int segments, const Xf& xf) {
 }
 
 void Mesh::Sphere(float r, int segments, int rings, const Xf& xf) {
+  // Rings thin out with the segments, keeping the facets about as tall as wide.
+  const int fewer = Segments(segments, r, xf);
+  if (fewer < segments)
+    rings = std::clamp((rings * fewer + segments - 1) / segments, std::min(rings, 3), rings);
+  segments = fewer;
   std::vector<RZ> p;
   for (int i = 0; i <= rings; ++i) {
     const float phi = -kPi / 2 + kPi * i / rings;
@@ -297,6 +334,10 @@ void Mesh::Tube(V3 a, V3 b, float r0, float r1, int segments) {
 }
 
 void Mesh::Torus(float R, float r, int segments, int sides, const Xf& xf) {
+  segments = Segments(segments, R + r, xf);
+  // A multiple of four keeps the tube's top, bottom, inside and outside, where a torus
+  // lying on the ground touches it.
+  if (sides % 4 == 0) sides = std::min(sides, (Segments(sides, r, xf) + 3) / 4 * 4);
   std::vector<Vertex> local;
   std::vector<std::array<std::uint32_t, 3>> tris;
   for (int i = 0; i <= segments; ++i)

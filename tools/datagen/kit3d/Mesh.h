@@ -106,6 +106,11 @@ class Mesh {
   std::vector<int> triangleMaterial;
   std::vector<Material> materials;
   Pen pen;
+  // The most screen pixels one unit covers wherever the model is seen (0: unknown). Round
+  // shapes then get no more segments than keep their outline within half a pixel of the
+  // true curve, and bevels too small to see get one step: the rasteriser pays for every
+  // triangle, and several triangles per pixel add nothing to the picture.
+  float pixelsPerUnit = 0;
 
   // Index of the material (an equal one is shared). Does not change the pen.
   int AddMaterial(const Material& m);
@@ -148,6 +153,8 @@ class Mesh {
   void Append(const Mesh& other);
 
  private:
+  // How many of `requested` segments a circle of `radius` (before xf) needs on screen.
+  int Segments(int requested, float radius, const Xf& xf) const;
   std::uint32_t AddVertex(V3 p, V3 n, float u, float v);
   void AddTriangle(std::uint32_t a, std::uint32_t b, std::uint32_t c);
   // Adds the vertices of a local patch through xf, flipping winding if xf mirrors.

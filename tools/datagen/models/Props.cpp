@@ -26,21 +26,26 @@ Material Textured(const char* file) {
 
 void FirTree(Mesh& m, V3 p, float h, int seed, bool snowy) {
   const int seg = 10;
-  m.Use(Plain(), Colour(look::kBark));
-  m.Cylinder(0.05f * h, 0.22f * h, 7, Translate(p));
   const float turn = Hash(seed, 1, 7) * kPi;
   const Rgba green = Mix(Colour(look::kFirGreen), Colour(look::kHollyGreen), 0.3f * Hash(seed, 2, 7));
-  for (int i = 0; i < 4; ++i) {
+  // From the top down, and the trunk last: seen from above, each tier hides part of the
+  // one below it, whose hidden pixels then fail the depth test rather than being shaded
+  // twice.
+  for (int i = 3; i >= 0; --i) {
     const float r = FirRadius(h) * (1 - i * 0.21f), z0 = 0.12f * h + i * 0.19f * h;
     const float hc = 0.36f * h - i * 0.03f * h;
     const Xf at = Translate(p) * RotateZ(turn + i * 0.6f);
-    m.Use(Plain(), green);
-    m.Lathe({{0, z0 + 0.05f * h}, {r, z0}, {r * 0.55f, z0 + hc * 0.45f}, {0, z0 + hc}}, seg, at);
     if (snowy) {
-      m.Colour(Colour(look::kSnow));
+      m.Use(Plain(), Colour(look::kSnow));
       m.Lathe({{0, z0 + hc * 0.42f}, {r * 0.62f, z0 + hc * 0.42f}, {0, z0 + hc * 1.03f}}, seg, at);
     }
+    // Open underneath: no camera looks up under a tier.
+    m.Use(Plain(), green);
+    m.Lathe({{r, z0}, {r * 0.55f, z0 + hc * 0.45f}, {0, z0 + hc}}, seg, at);
   }
+  // Open at both ends, which are in the ground and inside the lowest tier.
+  m.Use(Plain(), Colour(look::kBark));
+  m.Lathe({{0.05f * h, 0}, {0.05f * h, 0.22f * h}}, 7, Translate(p));
 }
 
 void House(Mesh& m, V3 p, float w, float d, float h, look::Rgb wall, int seed) {

@@ -151,6 +151,7 @@ void Bow(Mesh& m, V3 top, Rgba colour) {
 
 Mesh Gift(V3 half, const char* paper, look::Rgb ribbon) {
   Mesh m;
+  m.pixelsPerUnit = look::kFieldPixelsPerUnit;
   m.Use(Textured(paper), kWhite);
   m.Box(half, 3, 2, Translate({0, 0, half.z}));
   m.Use(Plain(), Colour(ribbon));
@@ -162,6 +163,7 @@ Mesh Gift(V3 half, const char* paper, look::Rgb ribbon) {
 
 Mesh ShinyBauble() {
   Mesh m;
+  m.pixelsPerUnit = look::kFieldPixelsPerUnit;
   m.Use(Textured("Bola.png"), kWhite);
   m.Sphere(30, 20, 12, Translate({0, 0, 31}));
   m.Use(Plain(), Colour(look::kGold));
@@ -172,6 +174,7 @@ Mesh ShinyBauble() {
 
 Mesh StarOrnament() {
   Mesh m;
+  m.pixelsPerUnit = look::kFieldPixelsPerUnit;
   m.Use(Glow(look::kGold, 0.35f), Colour(look::kGold));
   m.Star(37, 16, 10, 5, Translate({0, 0, 30}));
   return m;
@@ -179,6 +182,7 @@ Mesh StarOrnament() {
 
 Mesh Bell() {
   Mesh m;
+  m.pixelsPerUnit = look::kFieldPixelsPerUnit;
   m.Use(Glow(look::kGold, 0.15f), Colour(look::kGold));
   m.Lathe({{0, 30}, {14, 22}, {22, 12}, {28, 7}, {32, 6}, {30, 11}, {22, 22}, {17, 36}, {15, 48},
            {11, 56}, {0, 58}},
@@ -194,6 +198,7 @@ Mesh Bell() {
 
 Mesh CandyCane() {
   Mesh m;
+  m.pixelsPerUnit = look::kFieldPixelsPerUnit;
   m.Use(Plain(), kWhite);
   std::vector<V3> path;
   for (int i = 0; i <= 7; ++i) path.push_back({0, 0, 8 + 9.0f * i});
@@ -279,6 +284,7 @@ void Broom(Mesh& m, V3 top, V3 bottom, float s) {
 
 Mesh SnowmanPart(int k) {
   Mesh m;
+  m.pixelsPerUnit = look::kFieldPixelsPerUnit;
   switch (k) {
     case 0:
       m.Use(Plain(), kSnowBall);
@@ -313,6 +319,7 @@ Mesh SnowmanPart(int k) {
 // The stand and the snowman built on it up to part `parts - 1` (0: the stand alone).
 Mesh SnowmanStage(int parts) {
   Mesh m;
+  m.pixelsPerUnit = look::kFieldPixelsPerUnit;
   m.Use(Plain(), Rgb8(210, 222, 240));
   m.Lathe({{0, 0}, {84, 0}, {80, 10}, {68, 15}, {0, 16}}, 24, Xf{});
   m.Use(Plain(), Colour(look::kBark));
@@ -346,6 +353,7 @@ Mesh SnowmanStage(int parts) {
 
 Mesh Bag() {
   Mesh m;
+  m.pixelsPerUnit = look::kFieldPixelsPerUnit;
   m.Use(Textured("Saco.png"), kWhite);
   m.Lathe({{0, 0}, {44, 2}, {58, 26}, {62, 52}, {55, 82}, {36, 104}, {21, 114}}, 24, Xf{});
   m.Lathe({{0, 112}, {21, 114}, {30, 128}, {34, 138}, {24, 140}, {0, 134}}, 24, Xf{});
@@ -368,6 +376,7 @@ Mesh Bag() {
 
 Mesh ChristmasTree() {
   Mesh m;
+  m.pixelsPerUnit = look::kFieldPixelsPerUnit;
   m.Use(Plain(), Colour(look::kHollyRed));
   m.Lathe({{0, 0}, {26, 0}, {30, 28}, {0, 28}}, 16, Xf{});
   m.Use(Plain(), Colour(look::kGold));

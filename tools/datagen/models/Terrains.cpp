@@ -5,6 +5,8 @@
 #include <cairo.h>
 
 #include <algorithm>
+#include <array>
+#include <cstdint>
 #include <cmath>
 
 #include "kit3d/Texture.h"
@@ -52,6 +54,40 @@ Rgba SnowColour(float x, float y, float z, int seed) {
   const float n = Noise(x / 180, y / 180, seed + 2);
   const Rgba low{0.30f, 0.32f, 0.42f, 1}, high{0.44f, 0.44f, 0.52f, 1};
   return Mix(low, high, std::clamp(0.35f * n + z / 120, 0.0f, 1.0f));
+}
+
+// The snow around the field, added after everything that stands on it: where a fir or a
+// house covers the ground, the ground's pixels then fail the depth test instead of being
+// shaded and painted over. Cells wholly under the field (3 units below its surface) could
+// never be seen and are left out.
+void Ground(Mesh& m, const std::function<float(float, float)>& height,
+            const std::function<Rgba(float, float, float)>& colour) {
+  Mesh grid;
+  grid.Use(Plain(), Rgba{});
+  grid.Grid(kGroundMinX, kGroundMinY, kGroundMaxX, kGroundMaxY, 60, 46, height, colour);
+  auto underField = [](const Vertex& v) {
+    return v.p.x >= layout::kFieldMinX && v.p.x <= layout::kFieldMaxX &&
+           v.p.y >= layout::kFieldMinY && v.p.y <= layout::kFieldMaxY;
+  };
+  Mesh kept;
+  std::vector<std::uint32_t> index(grid.vertices.size(), UINT32_MAX);
+  for (std::size_t t = 0; t < grid.triangles.size(); ++t) {
+    const auto& tri = grid.triangles[t];
+    if (underField(grid.vertices[tri[0]]) && underField(grid.vertices[tri[1]]) &&
+        underField(grid.vertices[tri[2]]))
+      continue;
+    std::array<std::uint32_t, 3> out;
+    for (int k = 0; k < 3; ++k) {
+      if (index[tri[k]] == UINT32_MAX) {
+        index[tri[k]] = static_cast<std::uint32_t>(kept.vertices.size());
+        kept.vertices.push_back(grid.vertices[tri[k]]);
+      }
+      out[k] = index[tri[k]];
+    }
+    kept.triangles.push_back(out);
+    kept.triangleMaterial.push_back(kept.AddMaterial(grid.materials[grid.triangleMaterial[t]]));
+  }
+  m.Append(kept);
 }
 
 // The flat field, its texture repeated `tiles` times across.
@@ -170,10 +206,7 @@ bool WriteFieldTextures(const std::string& dir) {
 Mesh Village() {
   const int seed = 100;
   Mesh m;
-  m.Use(Plain(), Rgba{});
-  m.Grid(kGroundMinX, kGroundMinY, kGroundMaxX, kGroundMaxY, 60, 46,
-         [](float x, float y) { return SnowHeight(x, y, seed); },
-         [](float x, float y, float z) { return SnowColour(x, y, z, seed); });
+  m.pixelsPerUnit = look::kFieldPixelsPerUnit;
   Field(m, "Plaza.png", 5);
   Obstacles(m);
   // The square's own tree, decorated, at the back.
@@ -203,16 +236,15 @@ Mesh Village() {
     return FreeForScenery(x, y, 160) && (std::fabs(x) > 1250 && std::fabs(x) < 2300) &&
            (y < 1200 && std::fabs(y - 20) > 260);
   });
+  Ground(m, [](float x, float y) { return SnowHeight(x, y, seed); },
+         [](float x, float y, float z) { return SnowColour(x, y, z, seed); });
   return m;
 }
 
 Mesh Clearing() {
   const int seed = 200;
   Mesh m;
-  m.Use(Plain(), Rgba{});
-  m.Grid(kGroundMinX, kGroundMinY, kGroundMaxX, kGroundMaxY, 60, 46,
-         [](float x, float y) { return SnowHeight(x, y, seed); },
-         [](float x, float y, float z) { return SnowColour(x, y, z, seed); });
+  m.pixelsPerUnit = look::kFieldPixelsPerUnit;
   Field(m, "Claro.png", 4);
   Obstacles(m);
   Forest(m, 360, seed, [](float x, float y) {
@@ -228,23 +260,21 @@ Mesh Clearing() {
       const float x = 1350 + (k - (3 - row) / 2.0f) * 34, z = 17 + row * 30;
       m.Cylinder(16, 200, 9, Translate({x, -450, SnowHeight(1350, -350, seed) + z}) * RotateX(-kPi / 2));
     }
+  Ground(m, [](float x, float y) { return SnowHeight(x, y, seed); },
+         [](float x, float y, float z) { return SnowColour(x, y, z, seed); });
   return m;
 }
 
 Mesh FrozenLake() {
   const int seed = 300;
   Mesh m;
+  m.pixelsPerUnit = look::kFieldPixelsPerUnit;
   // The lake bed dips under the ice at the back.
   auto height = [](float x, float y) {
     const float e = std::sqrt((x / 1500) * (x / 1500) + ((y - 1900) / 560) * ((y - 1900) / 560));
     const float snow = SnowHeight(x, y, seed);
     return e < 1.15f ? snow * Smooth(0.9f, 1.15f, e) - 40 * (1 - Smooth(0.85f, 1.0f, e)) : snow;
   };
-  m.Use(Plain(), Rgba{});
-  m.Grid(kGroundMinX, kGroundMinY, kGroundMaxX, kGroundMaxY, 60, 46, height, [&](float x, float y, float z) {
-    return z < -4 ? Mix(Rgba{0.10f, 0.16f, 0.30f, 1}, Rgba{0.2f, 0.28f, 0.4f, 1}, Noise(x / 200, y / 200, 5))
-                  : SnowColour(x, y, z, seed);
-  });
   Field(m, "Orilla.png", 3);
   Obstacles(m);
   // See-through ice over the dark water.
@@ -263,6 +293,10 @@ Mesh FrozenLake() {
     const float e = std::sqrt((x / 1500) * (x / 1500) + ((y - 1900) / 560) * ((y - 1900) / 560));
     const bool hut = std::fabs(x - 1750) < 300 && std::fabs(y - 1250) < 260;
     return FreeForScenery(x, y, 140) && e > 1.2f && !hut;
+  });
+  Ground(m, height, [&](float x, float y, float z) {
+    return z < -4 ? Mix(Rgba{0.10f, 0.16f, 0.30f, 1}, Rgba{0.2f, 0.28f, 0.4f, 1}, Noise(x / 200, y / 200, 5))
+                  : SnowColour(x, y, z, seed);
   });
   return m;
 }

@@ -83,6 +83,8 @@ class GLBackend final : public RenderBackend {
   void VertexBufferDestroyed(VertexBuffer9* buffer) override;
   void IndexBufferChanged(IndexBuffer9* buffer) override;
   void IndexBufferDestroyed(IndexBuffer9* buffer) override;
+  void UploadTexture(Texture9* texture) override;
+  bool ReadTextureLevel(Texture9* texture, UINT level, BYTE* out) override;
 
   // The back buffer as ARGB words, top row first.
   bool ReadBack(std::vector<std::uint32_t>* argb, UINT* width, UINT* height);
