@@ -6,11 +6,14 @@
 #include <fstream>
 #include <vector>
 
+#include <SDL.h>
+
 #include "gl/GLScene.h"
 #include "platform/d3d9/D3D9Readback.h"
 #include "platform/d3d9/Device9.h"
 #include "platform/d3d9/gl/GLBackend.h"
 #include "platform/win32/Win32.h"
+#include "platform/win32/Win32Sdl.h"
 #include "support/GLWindow.h"
 #include "support/Headless.h"
 
@@ -546,6 +549,42 @@ TEST(GLDeviceStartTest, FullScreenDeviceIsNotLostBeforeItsWindowEverHadFocus) {
   EXPECT_EQ(gl.device()->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
   ASSERT_TRUE(gl.ReadBack());
   EXPECT_EQ(gl.At(400, 300), 0xFF0000FFu);
+}
+
+// The message loop sleeps while the full-screen window is away, so the device may first be
+// asked only once the window is back: the spell away must still cost it its reset, as it
+// would a Direct3D device; a windowed device never loses anything.
+TEST(GLDeviceStartTest, FullScreenWindowAwayBetweenTwoQueriesStillNeedsAReset) {
+  if (!std::getenv("DISPLAY")) GTEST_SKIP() << "no DISPLAY";
+  auto away = [](GLWindow& gl, Uint8 what) {
+    SDL_Event event{};
+    event.type = SDL_WINDOWEVENT;
+    event.window.event = what;
+    event.window.windowID = SDL_GetWindowID(platform::win32::SdlWindowOf(gl.window()));
+    SDL_PushEvent(&event);
+    SDL_FlushEvent(SDL_WINDOWEVENT);
+  };
+  for (Uint8 what : {SDL_WINDOWEVENT_MINIMIZED, SDL_WINDOWEVENT_HIDDEN}) {
+    SCOPED_TRACE(static_cast<int>(what));
+    GLWindow full;
+    ASSERT_TRUE(full.Open(false)) << full.error();
+    IDirect3DDevice9* d = full.device();
+    ASSERT_EQ(d->TestCooperativeLevel(), D3D_OK);
+    away(full, what);
+    EXPECT_EQ(d->TestCooperativeLevel(), D3DERR_DEVICENOTRESET);
+    EXPECT_EQ(d->Present(nullptr, nullptr, nullptr, nullptr), D3DERR_DEVICELOST);
+    EXPECT_EQ(d->TestCooperativeLevel(), D3DERR_DEVICENOTRESET);
+    EXPECT_EQ(d->Reset(&full.params()), D3D_OK);
+    EXPECT_EQ(d->TestCooperativeLevel(), D3D_OK);
+    d->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF00FF00, 1.0f, 0);
+    EXPECT_EQ(d->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+    ASSERT_TRUE(full.ReadBack());
+    EXPECT_EQ(full.At(400, 300), 0xFF00FF00u);
+  }
+  GLWindow windowed;
+  ASSERT_TRUE(windowed.Open(true)) << windowed.error();
+  away(windowed, SDL_WINDOWEVENT_MINIMIZED);
+  EXPECT_EQ(windowed.device()->TestCooperativeLevel(), D3D_OK);
 }
 
 // The back buffer is the window's own while the window has its size, an off-screen

@@ -49,7 +49,17 @@ GLBackend::~GLBackend() {
 }
 
 int GLBackend::WatchWindowEvents(void* backend, SDL_Event* event) {
-  if (event->type == SDL_WINDOWEVENT) static_cast<GLBackend*>(backend)->windowFlagsStale_ = true;
+  if (event->type != SDL_WINDOWEVENT) return 0;
+  auto* self = static_cast<GLBackend*>(backend);
+  self->windowFlagsStale_ = true;
+  switch (event->window.event) {
+    case SDL_WINDOWEVENT_MINIMIZED:
+    case SDL_WINDOWEVENT_HIDDEN: self->lossUnseen_ = true; break;
+    case SDL_WINDOWEVENT_FOCUS_LOST:
+      if (self->hadFocus_) self->lossUnseen_ = true;
+      break;
+    default: break;
+  }
   return 0;
 }
 
@@ -327,6 +337,12 @@ void GLBackend::ForgetShadows() {
   materialKnown_ = false;
   transformVersion_ = ~0ull;
   transformMode_ = -1;
+}
+
+bool GLBackend::TakeWindowLoss() {
+  const bool unseen = lossUnseen_ && !params_.Windowed;
+  lossUnseen_ = false;
+  return unseen;
 }
 
 bool GLBackend::IsWindowLost() {

@@ -72,6 +72,7 @@ class GLBackend final : public RenderBackend {
   bool Create(HWND window, const D3DPRESENT_PARAMETERS& params) override;
   bool Reset(const D3DPRESENT_PARAMETERS& params) override;
   bool IsWindowLost() override;
+  bool TakeWindowLoss() override;
   void Clear(const DeviceState& state, DWORD flags, D3DCOLOR colour, float z,
              DWORD stencil) override;
   void Draw(const DeviceState& state, const DrawCall& call) override;
@@ -169,6 +170,9 @@ class GLBackend final : public RenderBackend {
   // event, which marks them stale, so draws need not ask SDL each time.
   std::uint32_t windowFlags_ = 0;
   bool windowFlagsStale_ = true;
+  // The full-screen window was minimised, hidden or left since the device last asked: a
+  // spell away that ended before anyone asked still costs the device its reset.
+  bool lossUnseen_ = false;
   static int WatchWindowEvents(void* backend, SDL_Event* event);
   int windowedWidth_ = 0, windowedHeight_ = 0;  // the window's size before full screen
   GLuint whiteTexture_ = 0;
