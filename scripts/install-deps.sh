@@ -12,6 +12,7 @@ packages=(
   libgl-dev libgl1-mesa-dri libglx-mesa0 mesa-utils
   libx11-dev
   xvfb xauth xdotool x11-apps x11-utils imagemagick sox python3 file
+  openbox  # the window manager that minimises and restores the game in an end-to-end test
   libgtest-dev libgmock-dev libbenchmark-dev
   libassimp-dev  # the .X benchmark's reference importer only; the game never links it
   clang libclang-rt-14-dev

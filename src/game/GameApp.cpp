@@ -307,6 +307,10 @@ bool GameApp::PrepareDevice(bool* wasReset) {
     case GraphicsDevice::kReadyToReset:
       if (g_graphicsDevice->Reset() != GraphicsDevice::kResetDone) return false;
       if (g_matchWorld) g_matchWorld->InvalidateCamera();
+      // The frame that brings the device back carries all the time spent away (minimised
+      // or in the background). That time was not played: the world and its animations
+      // stand still in this frame, which is only drawn.
+      g_frameTime = 0.0f;
       if (wasReset) *wasReset = true;
       return true;
     default: return false;
@@ -524,8 +528,7 @@ void GameApp::MatchFrame() {
     screen = kStandings;
     return;
   }
-  // The frame that brings the device back carries all the time spent away (minimised or
-  // in the background); that time was not played, so the world does not run it.
+  // The frame that brings the device back is only drawn (see PrepareDevice).
   bool wasReset = false;
   if (!PrepareDevice(&wasReset)) return;
   if (!wasReset) world.Update();

@@ -87,8 +87,8 @@ class GameApp : public AppShell {
   void MoveCursor();
   void UpdateMusic();
   // Checks the device: false when the frame must be skipped (lost, or a reset failed).
-  // A successful reset marks the match camera's transforms to be sent again and is
-  // reported through wasReset.
+  // A successful reset marks the match camera's transforms to be sent again, zeroes the
+  // frame's time and is reported through wasReset.
   bool PrepareDevice(bool* wasReset = nullptr);
   // Clears, begins the scene (rendering the world when asked), draws the screen's
   // sprites through drawSprites, ends and presents. The device check comes first.

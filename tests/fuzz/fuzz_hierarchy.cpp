@@ -2,8 +2,6 @@
 // hierarchy, skins, bone binding and animation sets must be refused or loaded without a
 // crash, hang or leak, and whatever loads is then played, posed, skinned and drawn with
 // frame times and key positions taken from the input's last bytes.
-#include <unistd.h>
-
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -12,24 +10,13 @@
 #include <string>
 
 #include "FuzzDevice.h"
+#include "FuzzScratch.h"
 #include "app/AppShell.h"
 #include "app/GraphicsDevice.h"
 #include "engine/scene/AnimatedMesh.h"
 #include "engine/scene/AnimatedMeshNode.h"
 
 namespace {
-
-const std::string& ScratchPath() {
-  static const std::string path = "/tmp/fuzz_hierarchy_" + std::to_string(getpid()) + ".x";
-  return path;
-}
-
-bool WriteScratch(const std::uint8_t* data, std::size_t size) {
-  std::FILE* f = std::fopen(ScratchPath().c_str(), "wb");
-  if (!f) return false;
-  const bool ok = std::fwrite(data, 1, size, f) == size;
-  return std::fclose(f) == 0 && ok;
-}
 
 // Frame times and positions, odd ones included: zero, negative, huge, not a number.
 double Pick(const std::uint8_t* data, std::size_t size, std::size_t i) {
@@ -87,16 +74,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     g_graphicsDevice = new GraphicsDevice();
     g_graphicsDevice->device = FuzzDevice();
   }
-  if (!WriteScratch(data, size)) return 0;
+  const FuzzScratchFile scratch("hierarchy.x", data, size);
+  if (!scratch.ok()) return 0;
   {
     AnimatedMesh mesh;
-    if (mesh.Load(ScratchPath())) {
+    if (mesh.Load(scratch.path())) {
       if (!mesh.frameRoot) __builtin_trap();
       Play(mesh, data, size);
     } else if (mesh.frameRoot || mesh.animController) {
       __builtin_trap();
     }
   }
-  std::remove(ScratchPath().c_str());
   return 0;
 }

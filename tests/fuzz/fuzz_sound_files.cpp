@@ -2,8 +2,6 @@
 // the same bytes as a file through the loader, download and play on the headless
 // performance. Files must be refused or played without crashing, hanging, leaking or
 // allocating by a corrupt size.
-#include <unistd.h>
-
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -11,6 +9,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "FuzzScratch.h"
 #include "platform/Platform.h"
 #include "platform/dmusic/DMusic.h"
 #include "platform/dmusic/DMusicHeadless.h"
@@ -25,8 +24,6 @@ using namespace platform::dmusic;
 struct Setup {
   IDirectMusicPerformance8* performance = nullptr;
   IDirectMusicLoader8* loader = nullptr;
-  std::string path;
-  std::wstring widePath;
 
   Setup() {
     platform::SetBackend(platform::Backend::Headless);
@@ -41,15 +38,8 @@ struct Setup {
         FAILED(performance->InitAudio(nullptr, nullptr, nullptr, DMUS_APATH_DYNAMIC_STEREO, 64,
                                       DMUS_AUDIOF_ALL, &params)))
       std::abort();
-    char name[] = "/tmp/fuzz_sound_XXXXXX";
-    const int fd = mkstemp(name);
-    if (fd < 0) std::abort();
-    close(fd);
-    path = name;
-    widePath.assign(path.begin(), path.end());
   }
   ~Setup() {
-    std::remove(path.c_str());
     loader->Release();
     performance->CloseDown();
     performance->Release();
@@ -77,13 +67,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
           midi.seconds >= 0.0 && midi.smfOffset + midi.smfSize <= size);
   }
 
-  std::FILE* f = std::fopen(setup.path.c_str(), "wb");
-  if (!f) return 0;
-  if (size) std::fwrite(data, 1, size, f);
-  std::fclose(f);
+  const FuzzScratchFile scratch("sound", data, size);
+  if (!scratch.ok()) return 0;
+  std::wstring widePath(scratch.path().begin(), scratch.path().end());
   IDirectMusicSegment8* segment = nullptr;
   const HRESULT hr = setup.loader->LoadObjectFromFile(
-      CLSID_DirectMusicSegment, IID_IDirectMusicSegment8, setup.widePath.data(),
+      CLSID_DirectMusicSegment, IID_IDirectMusicSegment8, widePath.data(),
       reinterpret_cast<void**>(&segment));
   if (FAILED(hr)) {
     Check(segment == nullptr);

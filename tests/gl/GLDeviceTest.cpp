@@ -6,11 +6,14 @@
 #include <fstream>
 #include <vector>
 
+#include <SDL.h>
+
 #include "gl/GLScene.h"
 #include "platform/d3d9/D3D9Readback.h"
 #include "platform/d3d9/Device9.h"
 #include "platform/d3d9/gl/GLBackend.h"
 #include "platform/win32/Win32.h"
+#include "platform/win32/Win32Sdl.h"
 #include "support/GLWindow.h"
 #include "support/Headless.h"
 
@@ -548,6 +551,42 @@ TEST(GLDeviceStartTest, FullScreenDeviceIsNotLostBeforeItsWindowEverHadFocus) {
   EXPECT_EQ(gl.At(400, 300), 0xFF0000FFu);
 }
 
+// The message loop sleeps while the full-screen window is away, so the device may first be
+// asked only once the window is back: the spell away must still cost it its reset, as it
+// would a Direct3D device; a windowed device never loses anything.
+TEST(GLDeviceStartTest, FullScreenWindowAwayBetweenTwoQueriesStillNeedsAReset) {
+  if (!std::getenv("DISPLAY")) GTEST_SKIP() << "no DISPLAY";
+  auto away = [](GLWindow& gl, Uint8 what) {
+    SDL_Event event{};
+    event.type = SDL_WINDOWEVENT;
+    event.window.event = what;
+    event.window.windowID = SDL_GetWindowID(platform::win32::SdlWindowOf(gl.window()));
+    SDL_PushEvent(&event);
+    SDL_FlushEvent(SDL_WINDOWEVENT);
+  };
+  for (Uint8 what : {SDL_WINDOWEVENT_MINIMIZED, SDL_WINDOWEVENT_HIDDEN}) {
+    SCOPED_TRACE(static_cast<int>(what));
+    GLWindow full;
+    ASSERT_TRUE(full.Open(false)) << full.error();
+    IDirect3DDevice9* d = full.device();
+    ASSERT_EQ(d->TestCooperativeLevel(), D3D_OK);
+    away(full, what);
+    EXPECT_EQ(d->TestCooperativeLevel(), D3DERR_DEVICENOTRESET);
+    EXPECT_EQ(d->Present(nullptr, nullptr, nullptr, nullptr), D3DERR_DEVICELOST);
+    EXPECT_EQ(d->TestCooperativeLevel(), D3DERR_DEVICENOTRESET);
+    EXPECT_EQ(d->Reset(&full.params()), D3D_OK);
+    EXPECT_EQ(d->TestCooperativeLevel(), D3D_OK);
+    d->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF00FF00, 1.0f, 0);
+    EXPECT_EQ(d->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+    ASSERT_TRUE(full.ReadBack());
+    EXPECT_EQ(full.At(400, 300), 0xFF00FF00u);
+  }
+  GLWindow windowed;
+  ASSERT_TRUE(windowed.Open(true)) << windowed.error();
+  away(windowed, SDL_WINDOWEVENT_MINIMIZED);
+  EXPECT_EQ(windowed.device()->TestCooperativeLevel(), D3D_OK);
+}
+
 // The back buffer is the window's own while the window has its size, an off-screen
 // target (letterboxed on Present) otherwise, and follows the window when it changes.
 TEST(GLDeviceStartTest, BackBufferIsTheWindowOnlyWhileTheWindowHasItsSize) {
@@ -599,6 +638,73 @@ TEST(GLDeviceStartTest, BackBufferIsTheWindowOnlyWhileTheWindowHasItsSize) {
   ASSERT_TRUE(full.Open(false)) << full.error();
   EXPECT_FALSE(drawsIntoWindow(full.device()));
   for (int i = 0; i < 5; ++i) frame(full, 0xFF102030u + static_cast<D3DCOLOR>(i));
+}
+
+// A window larger than the back buffer shows it scaled with the aspect kept, centred, with
+// black bars, frame after frame; one to one it is copied pixel for pixel.
+TEST(GLDeviceStartTest, LargerWindowShowsTheBackBufferLetterboxed) {
+  if (!std::getenv("DISPLAY")) GTEST_SKIP() << "no DISPLAY";
+  GLWindow gl;
+  ASSERT_TRUE(gl.Open(true)) << gl.error();
+  IDirect3DDevice9* d = gl.device();
+  auto* backend =
+      platform::d3d9::gl::AsGLBackend(&static_cast<platform::d3d9::Device9*>(d)->Backend());
+  RECT outer{};
+  GetWindowRect(gl.window(), &outer);
+  const int frameW = (outer.right - outer.left) - 800, frameH = (outer.bottom - outer.top) - 600;
+  const D3DCOLOR kBody = 0xFF3060C0u, kCorner = 0xFFFFFFFFu;
+  struct Case {
+    int windowW, windowH;
+    int left, top, width, height;  // where the back buffer lands
+    int tolerance;
+  };
+  for (const Case& c : {Case{1000, 600, 100, 0, 800, 600, 0}, Case{900, 700, 0, 13, 900, 675, 2}}) {
+    SCOPED_TRACE(c.windowW);
+    SetWindowPos(gl.window(), nullptr, 0, 0, c.windowW + frameW, c.windowH + frameH,
+                 SWP_NOMOVE | SWP_NOZORDER);
+    gl.PumpMessages();
+    std::vector<std::uint32_t> shown;
+    int w = 0, h = 0;
+    for (int frame = 0; frame < 5; ++frame) {
+      D3DVIEWPORT9 whole = {0, 0, 800, 600, 0, 1};
+      ASSERT_EQ(d->SetViewport(&whole), D3D_OK);
+      d->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, kBody, 1.0f, 0);
+      D3DVIEWPORT9 corner = {700, 500, 100, 100, 0, 1};
+      ASSERT_EQ(d->SetViewport(&corner), D3D_OK);
+      d->Clear(0, nullptr, D3DCLEAR_TARGET, kCorner, 1.0f, 0);
+      ASSERT_EQ(d->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+      // The window's own buffers take a new size at the swap after it changes.
+      if (frame == 0) continue;
+      SCOPED_TRACE(frame);
+      ASSERT_TRUE(backend->ReadWindow(&shown, &w, &h));
+      ASSERT_EQ(w, c.windowW);
+      ASSERT_EQ(h, c.windowH);
+      auto at = [&](int x, int y) { return shown[static_cast<std::size_t>(y) * w + x]; };
+      // Back-buffer coordinates to window ones.
+      auto wx = [&](double x) { return c.left + static_cast<int>(x * c.width / 800.0); };
+      auto wy = [&](double y) { return c.top + static_cast<int>(y * c.height / 600.0); };
+      const int right = c.left + c.width, bottom = c.top + c.height;
+      EXPECT_EQ(at(0, 0) & 0xFFFFFF, 0u);
+      EXPECT_EQ(at(w - 1, h - 1) & 0xFFFFFF, 0u);
+      if (c.left > 0) {
+        EXPECT_EQ(at(c.left - 1, h / 2) & 0xFFFFFF, 0u);
+        EXPECT_EQ(at(right, h / 2) & 0xFFFFFF, 0u);
+      }
+      if (c.top > 0) {
+        EXPECT_EQ(at(w / 2, c.top - 1) & 0xFFFFFF, 0u);
+        EXPECT_EQ(at(w / 2, bottom) & 0xFFFFFF, 0u);
+      }
+      EXPECT_TRUE(ColourNear(at(c.left, c.top) | 0xFF000000u, kBody, c.tolerance));
+      EXPECT_TRUE(ColourNear(at(wx(400), wy(300)) | 0xFF000000u, kBody, c.tolerance));
+      EXPECT_TRUE(ColourNear(at(wx(750), wy(550)) | 0xFF000000u, kCorner, c.tolerance));
+      EXPECT_TRUE(ColourNear(at(right - 1, bottom - 1) | 0xFF000000u, kCorner, c.tolerance));
+      EXPECT_TRUE(ColourNear(at(wx(690), wy(490)) | 0xFF000000u, kBody, c.tolerance));
+      if (c.tolerance == 0) {  // one to one: the corner's edge falls exactly
+        EXPECT_EQ(at(c.left + 699, c.top + 499) | 0xFF000000u, kBody);
+        EXPECT_EQ(at(c.left + 700, c.top + 500) | 0xFF000000u, kCorner);
+      }
+    }
+  }
 }
 
 TEST(GLReadbackTest, HeadlessDeviceHasNoPixelsToRead) {

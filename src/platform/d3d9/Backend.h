@@ -79,6 +79,9 @@ class RenderBackend {
   // True while the device cannot draw (a full-screen window minimised or in the
   // background); the device then reports itself lost.
   virtual bool IsWindowLost() = 0;
+  // True once if the full-screen window was away at any moment since the last call, even
+  // when it is back by now: the device must then be reset all the same.
+  virtual bool TakeWindowLoss() = 0;
   virtual void Clear(const DeviceState& state, DWORD flags, D3DCOLOR colour, float z,
                      DWORD stencil) = 0;
   virtual void Draw(const DeviceState& state, const DrawCall& call) = 0;

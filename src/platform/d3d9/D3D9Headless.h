@@ -76,9 +76,12 @@ void Record(const char* name, std::initializer_list<DWORD> args, const void* obj
 
 // Device loss, as a full-screen device sees it when its window goes to the background:
 // LoseDevice makes TestCooperativeLevel report D3DERR_DEVICELOST; MakeDeviceResettable
-// turns it into D3DERR_DEVICENOTRESET; a successful Reset then makes the device usable.
+// brings the window back, after which the device reports D3DERR_DEVICENOTRESET (also when
+// it was never asked while away); a successful Reset then makes it usable.
+// ForgetDeviceLoss brings the window back with no loss left to answer.
 void HeadlessLoseDevice();
 void HeadlessMakeDeviceResettable();
+void HeadlessForgetDeviceLoss();
 
 // The adapter's display modes (per format) and desktop mode; defaults: desktop
 // 1024 × 768 X8R8G8B8, and 640 × 480, 800 × 600, 1024 × 768 in X8R8G8B8 and R5G6B5.

@@ -95,10 +95,11 @@ bool Device9::Lost() { return TestCooperativeLevel() != D3D_OK; }
 
 HRESULT Device9::TestCooperativeLevel() {
   // The device keeps its own loss state: once lost it stays lost until Reset, even if
-  // the window came back in between.
+  // the window came back in between, and even if no one asked while it was away.
+  const bool wasAway = backend_->TakeWindowLoss();
   if (backend_->IsWindowLost()) {
     lossState_ = D3DERR_DEVICELOST;
-  } else if (lossState_ == D3DERR_DEVICELOST) {
+  } else if (lossState_ == D3DERR_DEVICELOST || wasAway) {
     lossState_ = D3DERR_DEVICENOTRESET;
   }
   return lossState_;
@@ -115,6 +116,8 @@ HRESULT Device9::Reset(D3DPRESENT_PARAMETERS* params) {
     lossState_ = D3DERR_DEVICELOST;
     return D3DERR_DEVICELOST;
   }
+  // This reset answers any spell away so far.
+  backend_->TakeWindowLoss();
   if (!backend_->Reset(*params)) return D3DERR_NOTAVAILABLE;
   params_ = *params;
   lossState_ = D3D_OK;

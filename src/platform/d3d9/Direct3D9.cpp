@@ -160,7 +160,7 @@ void HeadlessResetD3D() {
   Log().Clear();
   Log().ClearFailures();
   Log().enabled = GetBackend() == Backend::Headless;
-  HeadlessMakeDeviceResettable();
+  HeadlessForgetDeviceLoss();
 }
 
 }  // namespace platform::d3d9

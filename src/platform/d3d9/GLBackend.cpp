@@ -49,7 +49,17 @@ GLBackend::~GLBackend() {
 }
 
 int GLBackend::WatchWindowEvents(void* backend, SDL_Event* event) {
-  if (event->type == SDL_WINDOWEVENT) static_cast<GLBackend*>(backend)->windowFlagsStale_ = true;
+  if (event->type != SDL_WINDOWEVENT) return 0;
+  auto* self = static_cast<GLBackend*>(backend);
+  self->windowFlagsStale_ = true;
+  switch (event->window.event) {
+    case SDL_WINDOWEVENT_MINIMIZED:
+    case SDL_WINDOWEVENT_HIDDEN: self->lossUnseen_ = true; break;
+    case SDL_WINDOWEVENT_FOCUS_LOST:
+      if (self->hadFocus_) self->lossUnseen_ = true;
+      break;
+    default: break;
+  }
   return 0;
 }
 
@@ -125,10 +135,12 @@ bool GLBackend::CreateBackBuffer(const D3DPRESENT_PARAMETERS& params) {
     if (w == 0) w = static_cast<UINT>(std::max(ww, 1));
     if (h == 0) h = static_cast<UINT>(std::max(wh, 1));
   }
-  GLint maxSize = 0;
-  glGetIntegerv(GL_MAX_RENDERBUFFER_SIZE, &maxSize);
-  if (maxSize > 0 && (w > static_cast<UINT>(maxSize) || h > static_cast<UINT>(maxSize)))
-    return false;
+  for (GLenum limit : {GL_MAX_RENDERBUFFER_SIZE, GL_MAX_TEXTURE_SIZE}) {
+    GLint maxSize = 0;
+    glGetIntegerv(limit, &maxSize);
+    if (maxSize > 0 && (w > static_cast<UINT>(maxSize) || h > static_cast<UINT>(maxSize)))
+      return false;
+  }
   width_ = w;
   height_ = h;
   alphaFormat_ = params.BackBufferFormat == D3DFMT_A8R8G8B8;
@@ -160,12 +172,23 @@ bool GLBackend::CreateTarget() {
   const GLenum colourFormat = alphaFormat_ ? GL_RGBA8 : GL_RGB8;
   const auto w = static_cast<GLsizei>(width_), h = static_cast<GLsizei>(height_);
   fn_.GenFramebuffers(1, &framebuffer_);
-  fn_.GenRenderbuffers(1, &colourBuffer_);
   fn_.GenRenderbuffers(1, &depthBuffer_);
   fn_.BindFramebuffer(GL_FRAMEBUFFER, framebuffer_);
-  fn_.BindRenderbuffer(GL_RENDERBUFFER, colourBuffer_);
-  fn_.RenderbufferStorage(GL_RENDERBUFFER, colourFormat, w, h);
-  fn_.FramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, colourBuffer_);
+  // The colour is a texture so that Present can draw it as a quad. BGRA as the layout
+  // hint gives software GL its native pixel order.
+  glGenTextures(1, &colourTexture_);
+  glBindTexture(GL_TEXTURE_2D, colourTexture_);
+  glTexImage2D(GL_TEXTURE_2D, 0, static_cast<GLint>(colourFormat), w, h, 0, GL_BGRA,
+               GL_UNSIGNED_BYTE, nullptr);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, 0);
+  presentFilter_ = GL_LINEAR;
+  glBindTexture(GL_TEXTURE_2D, 0);
+  for (auto& bound : boundTexture_) bound.Forget();
+  fn_.FramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, colourTexture_, 0);
   // Stencil only when the format has it: clearing depth alone in a packed depth-stencil
   // buffer must keep the stencil bits, which software GL does the slow way.
   fn_.BindRenderbuffer(GL_RENDERBUFFER, depthBuffer_);
@@ -188,9 +211,12 @@ void GLBackend::DestroyTarget() {
     fn_.BindFramebuffer(GL_FRAMEBUFFER, 0);
     fn_.DeleteFramebuffers(1, &framebuffer_);
   }
-  if (colourBuffer_) fn_.DeleteRenderbuffers(1, &colourBuffer_);
+  if (colourTexture_) {
+    glDeleteTextures(1, &colourTexture_);
+    for (auto& bound : boundTexture_) bound.Forget();
+  }
   if (depthBuffer_) fn_.DeleteRenderbuffers(1, &depthBuffer_);
-  framebuffer_ = colourBuffer_ = depthBuffer_ = 0;
+  framebuffer_ = colourTexture_ = depthBuffer_ = 0;
 }
 
 bool GLBackend::FollowWindowSize() {
@@ -313,6 +339,12 @@ void GLBackend::ForgetShadows() {
   transformMode_ = -1;
 }
 
+bool GLBackend::TakeWindowLoss() {
+  const bool unseen = lossUnseen_ && !params_.Windowed;
+  lossUnseen_ = false;
+  return unseen;
+}
+
 bool GLBackend::IsWindowLost() {
   if (!window_) return true;
   if (params_.Windowed) return false;
@@ -388,9 +420,7 @@ bool GLBackend::Present() {
   SDL_GL_GetDrawableSize(window_, &dw, &dh);
   Enable(GL_SCISSOR_TEST, false, scissorTest_);
   if (colourMask_.Set({true, true, true, true})) glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
-  fn_.BindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
-  fn_.BindFramebuffer(GL_READ_FRAMEBUFFER, framebuffer_);
-  glViewport(0, 0, dw, dh);
+  fn_.BindFramebuffer(GL_FRAMEBUFFER, 0);
   if (dw > 0 && dh > 0) {
     // Scaled to fit with the aspect kept; the rest of the window is black.
     const double scale =
@@ -408,15 +438,72 @@ bool GLBackend::Present() {
       glClearColor(0, 0, 0, 1);
       glClear(GL_COLOR_BUFFER_BIT);
     }
-    const bool exact = w == static_cast<int>(width_) && h == static_cast<int>(height_);
-    fn_.BlitFramebuffer(0, 0, static_cast<GLint>(width_), static_cast<GLint>(height_), x, y, x + w,
-                        y + h, GL_COLOR_BUFFER_BIT, exact ? GL_NEAREST : GL_LINEAR);
+    DrawTargetIntoWindow(x, y, w, h, w == static_cast<int>(width_) && h == static_cast<int>(height_));
   }
   SDL_GL_SwapWindow(window_);
   fn_.BindFramebuffer(GL_FRAMEBUFFER, framebuffer_);
   viewport_.Forget();
   FollowWindowSize();
   return true;
+}
+
+void GLBackend::DrawTargetIntoWindow(int x, int y, int w, int h, bool exact) {
+  // Everything the quad needs is set under a saved copy of GL's state, so the shadows
+  // still hold afterwards.
+  glPushAttrib(GL_ALL_ATTRIB_BITS);
+  glDisable(GL_DEPTH_TEST);
+  glDisable(GL_STENCIL_TEST);
+  glDisable(GL_ALPHA_TEST);
+  glDisable(GL_BLEND);
+  glDisable(GL_CULL_FACE);
+  glDisable(GL_LIGHTING);
+  glDisable(GL_FOG);
+  glDisable(GL_COLOR_SUM);
+  glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
+  glViewport(x, y, w, h);
+  for (int unit = kGLStages - 1; unit >= 0; --unit) {
+    fn_.ActiveTexture(GL_TEXTURE0 + unit);
+    glDisable(GL_TEXTURE_GEN_S);
+    glDisable(GL_TEXTURE_GEN_T);
+    glDisable(GL_TEXTURE_GEN_R);
+    glDisable(GL_TEXTURE_GEN_Q);
+    if (unit > 0) glDisable(GL_TEXTURE_2D);
+  }
+  glEnable(GL_TEXTURE_2D);
+  glBindTexture(GL_TEXTURE_2D, colourTexture_);
+  glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_REPLACE);
+  // One to one needs no filtering, and nearest keeps every pixel exact.
+  const GLenum filter = exact ? GL_NEAREST : GL_LINEAR;
+  if (filter != presentFilter_) {
+    presentFilter_ = filter;
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, static_cast<GLint>(filter));
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, static_cast<GLint>(filter));
+  }
+  glMatrixMode(GL_TEXTURE);
+  glPushMatrix();
+  glLoadIdentity();
+  glMatrixMode(GL_PROJECTION);
+  glPushMatrix();
+  glLoadIdentity();
+  glMatrixMode(GL_MODELVIEW);
+  glPushMatrix();
+  glLoadIdentity();
+  glBegin(GL_TRIANGLE_STRIP);
+  glTexCoord2f(0, 0);
+  glVertex2f(-1, -1);
+  glTexCoord2f(1, 0);
+  glVertex2f(1, -1);
+  glTexCoord2f(0, 1);
+  glVertex2f(-1, 1);
+  glTexCoord2f(1, 1);
+  glVertex2f(1, 1);
+  glEnd();
+  glPopMatrix();
+  glMatrixMode(GL_PROJECTION);
+  glPopMatrix();
+  glMatrixMode(GL_TEXTURE);
+  glPopMatrix();
+  glPopAttrib();
 }
 
 bool GLBackend::ReadBack(std::vector<std::uint32_t>* argb, UINT* width, UINT* height) {
@@ -432,6 +519,24 @@ bool GLBackend::ReadBack(std::vector<std::uint32_t>* argb, UINT* width, UINT* he
                      argb->begin() + (height_ - 1 - y) * rowWords);
   if (width) *width = width_;
   if (height) *height = height_;
+  return glGetError() == GL_NO_ERROR;
+}
+
+bool GLBackend::ReadWindow(std::vector<std::uint32_t>* argb, int* width, int* height) {
+  if (!argb || !MakeCurrent()) return false;
+  int dw = 0, dh = 0;
+  SDL_GL_GetDrawableSize(window_, &dw, &dh);
+  if (dw <= 0 || dh <= 0) return false;
+  const auto rowWords = static_cast<std::size_t>(dw);
+  argb->resize(rowWords * static_cast<std::size_t>(dh));
+  fn_.BindFramebuffer(GL_READ_FRAMEBUFFER, 0);
+  glReadPixels(0, 0, dw, dh, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, argb->data());
+  fn_.BindFramebuffer(GL_READ_FRAMEBUFFER, framebuffer_);
+  for (int y = 0; y < dh / 2; ++y)
+    std::swap_ranges(argb->begin() + y * dw, argb->begin() + (y + 1) * dw,
+                     argb->begin() + (dh - 1 - y) * dw);
+  if (width) *width = dw;
+  if (height) *height = dh;
   return glGetError() == GL_NO_ERROR;
 }
 

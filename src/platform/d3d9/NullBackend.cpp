@@ -7,12 +7,18 @@ namespace platform::d3d9 {
 namespace {
 
 bool g_windowLost = false;
+bool g_lossUnseen = false;  // away since the device last asked
 
 class NullBackend final : public RenderBackend {
  public:
   bool Create(HWND, const D3DPRESENT_PARAMETERS&) override { return true; }
   bool Reset(const D3DPRESENT_PARAMETERS&) override { return true; }
   bool IsWindowLost() override { return g_windowLost; }
+  bool TakeWindowLoss() override {
+    const bool lost = g_lossUnseen;
+    g_lossUnseen = false;
+    return lost;
+  }
   void Clear(const DeviceState&, DWORD, D3DCOLOR, float, DWORD) override {}
   void Draw(const DeviceState&, const DrawCall&) override {}
   bool Present() override { return true; }
@@ -31,8 +37,9 @@ class NullBackend final : public RenderBackend {
 
 RenderBackend* CreateNullBackend() { return new NullBackend(); }
 
-void HeadlessLoseDevice() { g_windowLost = true; }
+void HeadlessLoseDevice() { g_windowLost = g_lossUnseen = true; }
 void HeadlessMakeDeviceResettable() { g_windowLost = false; }
+void HeadlessForgetDeviceLoss() { g_windowLost = g_lossUnseen = false; }
 
 CallLog& Log() {
   static CallLog log;

@@ -1,6 +1,7 @@
 // The OpenGL 2.1 (compatibility, fixed-function) drawing backend: the back buffer is the
 // window's own when the window has exactly its size, otherwise an off-screen target drawn
-// letterboxed into the window on Present; every draw is translated from the device state
+// letterboxed into the window on Present (as a textured quad, which software GL draws
+// faster than a scaled framebuffer blit); every draw is translated from the device state
 // into GL state through a shadow that only touches GL when a value changes.
 #pragma once
 
@@ -71,6 +72,7 @@ class GLBackend final : public RenderBackend {
   bool Create(HWND window, const D3DPRESENT_PARAMETERS& params) override;
   bool Reset(const D3DPRESENT_PARAMETERS& params) override;
   bool IsWindowLost() override;
+  bool TakeWindowLoss() override;
   void Clear(const DeviceState& state, DWORD flags, D3DCOLOR colour, float z,
              DWORD stencil) override;
   void Draw(const DeviceState& state, const DrawCall& call) override;
@@ -87,6 +89,9 @@ class GLBackend final : public RenderBackend {
 
   // The back buffer as ARGB words, top row first.
   bool ReadBack(std::vector<std::uint32_t>* argb, UINT* width, UINT* height);
+  // The window's own colour buffer as ARGB words, top row first: right after Present on
+  // software GL, which keeps it through the swap, the frame shown with its bars.
+  bool ReadWindow(std::vector<std::uint32_t>* argb, int* width, int* height);
   // Whether the back buffer is the window's own (no off-screen target, no copy).
   bool DrawsIntoWindow() const { return width_ != 0 && framebuffer_ == 0; }
 
@@ -115,6 +120,8 @@ class GLBackend final : public RenderBackend {
   // the target in use; the back buffer's contents start afresh (black) after a move.
   bool FollowWindowSize();
   void ClearNewBackBuffer();
+  // Draws the off-screen target into the window's rectangle (x, y, w, h), GL's origin.
+  void DrawTargetIntoWindow(int x, int y, int w, int h, bool exact);
   void ApplyWindowMode(const D3DPRESENT_PARAMETERS& params);
   void InitContextState();
   void ForgetShadows();
@@ -149,7 +156,8 @@ class GLBackend final : public RenderBackend {
   SDL_Window* window_ = nullptr;
   void* context_ = nullptr;
   D3DPRESENT_PARAMETERS params_{};
-  GLuint framebuffer_ = 0, colourBuffer_ = 0, depthBuffer_ = 0;  // 0: drawing into the window
+  GLuint framebuffer_ = 0, colourTexture_ = 0, depthBuffer_ = 0;  // 0: drawing into the window
+  GLenum presentFilter_ = 0;  // the colour texture's filter as last set
   UINT width_ = 0, height_ = 0;  // 0: no back buffer
   bool alphaFormat_ = false;     // A8R8G8B8 rather than X8R8G8B8
   bool stencilFormat_ = false;   // the depth format has stencil bits
@@ -162,6 +170,9 @@ class GLBackend final : public RenderBackend {
   // event, which marks them stale, so draws need not ask SDL each time.
   std::uint32_t windowFlags_ = 0;
   bool windowFlagsStale_ = true;
+  // The full-screen window was minimised, hidden or left since the device last asked: a
+  // spell away that ended before anyone asked still costs the device its reset.
+  bool lossUnseen_ = false;
   static int WatchWindowEvents(void* backend, SDL_Event* event);
   int windowedWidth_ = 0, windowedHeight_ = 0;  // the window's size before full screen
   GLuint whiteTexture_ = 0;

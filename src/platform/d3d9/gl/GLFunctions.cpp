@@ -37,6 +37,7 @@ bool GLFunctions::Load() {
   ok &= LoadOne(&CheckFramebufferStatus, "glCheckFramebufferStatus", "glCheckFramebufferStatusEXT");
   ok &= LoadOne(&FramebufferRenderbuffer, "glFramebufferRenderbuffer",
                 "glFramebufferRenderbufferEXT");
+  ok &= LoadOne(&FramebufferTexture2D, "glFramebufferTexture2D", "glFramebufferTexture2DEXT");
   ok &= LoadOne(&GenRenderbuffers, "glGenRenderbuffers", "glGenRenderbuffersEXT");
   ok &= LoadOne(&DeleteRenderbuffers, "glDeleteRenderbuffers", "glDeleteRenderbuffersEXT");
   ok &= LoadOne(&BindRenderbuffer, "glBindRenderbuffer", "glBindRenderbufferEXT");

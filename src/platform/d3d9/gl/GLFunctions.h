@@ -25,6 +25,7 @@ struct GLFunctions {
   PFNGLBINDFRAMEBUFFERPROC BindFramebuffer = nullptr;
   PFNGLCHECKFRAMEBUFFERSTATUSPROC CheckFramebufferStatus = nullptr;
   PFNGLFRAMEBUFFERRENDERBUFFERPROC FramebufferRenderbuffer = nullptr;
+  PFNGLFRAMEBUFFERTEXTURE2DPROC FramebufferTexture2D = nullptr;
   PFNGLGENRENDERBUFFERSPROC GenRenderbuffers = nullptr;
   PFNGLDELETERENDERBUFFERSPROC DeleteRenderbuffers = nullptr;
   PFNGLBINDRENDERBUFFERPROC BindRenderbuffer = nullptr;
