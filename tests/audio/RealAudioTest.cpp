@@ -418,3 +418,25 @@ TEST_F(RealAudioTest, LoadingTheGamesPiecesIsCheapAndPlayingOneLoadsOnlyItsSampl
 }
 
 }  // namespace
+
+// The synthesiser is built on a worker from the moment the output opens. Start-ups that
+// shut down at once, or play before the worker is done, must neither fail nor hang,
+// whichever side finishes first.
+TEST_F(RealAudioTest, StartingAndStoppingWhileTheSynthesiserIsBuiltNeverFails) {
+  setenv("SDL_AUDIODRIVER", "dummy", 1);
+  const std::string midi = Write("short.mid", EncodeMidiNote(0.4));
+  for (int cycle = 0; cycle < 12; ++cycle) {
+    SCOPED_TRACE(cycle);
+    g_soundSystem = new SoundSystem();
+    ASSERT_TRUE(g_soundSystem->Init(TestWindow(), kRate));
+    if (cycle % 3 != 0) {
+      MusicSegment piece;
+      ASSERT_TRUE(piece.LoadFromFile(midi));
+      ASSERT_TRUE(piece.Start(false));
+      EXPECT_TRUE(piece.IsPlaying());
+      if (cycle % 3 == 2) Sleep(20);
+    }
+    delete g_soundSystem;
+    g_soundSystem = nullptr;
+  }
+}
