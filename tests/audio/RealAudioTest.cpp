@@ -389,7 +389,18 @@ TEST_F(RealAudioTest, LoadingTheGamesPiecesIsCheapAndPlayingOneLoadsOnlyItsSampl
   }
   g_soundSystem = new SoundSystem();
   ASSERT_TRUE(g_soundSystem->Init(TestWindow(), kRate));
-  const Memory before = ReadMemory();
+  // The synthesiser is being built on a worker since the output opened; only once its
+  // memory has settled does what follows measure the pieces alone.
+  Memory before = ReadMemory();
+  for (int steady = 0, tries = 0; steady < 3 && tries < 100; ++tries) {
+    Sleep(100);
+    const Memory now = ReadMemory();
+    steady = std::labs(now.rss - before.rss) < 128 ? steady + 1 : 0;
+    before = now;
+  }
+  // The peak so far is the synthesiser's: start counting it afresh from here.
+  std::ofstream("/proc/self/clear_refs") << "5";
+  before = ReadMemory();
   const auto t0 = std::chrono::steady_clock::now();
   {
     std::vector<MusicSegment> pieces(paths.size());
