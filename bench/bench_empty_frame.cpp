@@ -4,7 +4,6 @@
 // beside the floor program); without one it reports an error and measures nothing.
 #include <benchmark/benchmark.h>
 
-#include <sys/resource.h>
 
 #include <algorithm>
 #include <cstdint>
@@ -12,17 +11,10 @@
 
 #include "platform/d3d9/D3D9.h"
 #include "platform/d3dx9/D3DX9Sprite.h"
+#include "ProcessTime.h"
 #include "support/GLWindow.h"
 
 namespace {
-
-// Processor time of the whole process, the software rasteriser's threads included.
-double ProcessSeconds() {
-  rusage u{};
-  getrusage(RUSAGE_SELF, &u);
-  return static_cast<double>(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
-         1e-6 * static_cast<double>(u.ru_utime.tv_usec + u.ru_stime.tv_usec);
-}
 
 void BM_EmptyFrame(benchmark::State& state) {
   if (!std::getenv("DISPLAY")) {

@@ -6,7 +6,6 @@
 // frame of the whole process, the software rasteriser's threads included, which depends
 // far less on how busy the machine is. Needs a display (run it under Xvfb at 800 × 600).
 #include <benchmark/benchmark.h>
-#include <sys/resource.h>
 
 #include <cstdlib>
 #include <string>
@@ -18,17 +17,11 @@
 #include "gameplay/MatchWorld.h"
 #include "platform/Random.h"
 #include "platform/d3dx9/D3DX9Sprite.h"
+#include "ProcessTime.h"
 #include "support/GLWindow.h"
 #include "support/TestServices.h"
 
 namespace {
-
-double ProcessSeconds() {
-  rusage u{};
-  getrusage(RUSAGE_SELF, &u);
-  return static_cast<double>(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
-         1e-6 * static_cast<double>(u.ru_utime.tv_usec + u.ru_stime.tv_usec);
-}
 
 void BM_RoundFrame(benchmark::State& state) {
   if (!std::getenv("DISPLAY")) {
