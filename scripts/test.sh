@@ -18,4 +18,4 @@ cmake --build build-fuzz -j2
 
 cd build
 # gl tests need a display: one private Xvfb for the whole run (e2e scripts start their own).
-xvfb-run -a -s "-screen 0 1024x768x24" ctest --output-on-failure --timeout 300 "$@"
+xvfb-run -a -s "-screen 0 1024x768x24 -noreset" ctest --output-on-failure --timeout 300 "$@"

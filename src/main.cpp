@@ -20,7 +20,9 @@ int main() {
   if (!game->Init(settings, GetModuleHandleA(nullptr))) {
     // The box says only that start-up failed; this line says which step, for bug reports.
     const char* step = game->GetStartupFailure();
-    std::fprintf(stderr, "yulerush: %s\n", step ? step : "start-up failed");
+    const char* why = platform::win32::LastWindowFailure();
+    std::fprintf(stderr, "yulerush: %s%s%s%s\n", step ? step : "start-up failed", *why ? " (" : "",
+                 why, *why ? ")" : "");
     MessageBoxA(nullptr, "Hubo un error al inicializar.\nLa aplicación se cerrará.", "Error",
                 MB_ICONERROR);
     DestroyEngineServices();

@@ -19,25 +19,32 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# Starts Xvfb on the first free display number from 90 on; exports DISPLAY.
+# Starts Xvfb on a display number the server picks itself (it takes the number's lock
+# atomically, so runs side by side never share a server); exports DISPLAY. Without
+# -noreset the server resets whenever its last client leaves, and a program connecting
+# during that reset is refused: the game starting just after a probe would fail.
 start_xvfb() {
   local size=${1:-1024x768x24}
-  local n
-  for n in $(seq 90 140); do
-    if [ ! -e "/tmp/.X$n-lock" ] && [ ! -e "/tmp/.X11-unix/X$n" ]; then
-      Xvfb ":$n" -screen 0 "$size" -nolisten tcp >/dev/null 2>&1 &
-      XVFB_PID=$!
-      export DISPLAY=":$n"
-      local i
-      for i in $(seq 1 50); do
-        xdpyinfo >/dev/null 2>&1 && return 0
-        kill -0 "$XVFB_PID" 2>/dev/null || break
-        sleep 0.1
-      done
-      kill "$XVFB_PID" 2>/dev/null
-      XVFB_PID=""
-    fi
+  local numfile i n=""
+  numfile=$(mktemp)
+  Xvfb -displayfd 3 -screen 0 "$size" -nolisten tcp -noreset 3>"$numfile" >/dev/null 2>&1 &
+  XVFB_PID=$!
+  for i in $(seq 1 100); do
+    n=$(head -n 1 "$numfile" 2>/dev/null)
+    [ -n "$n" ] && break
+    kill -0 "$XVFB_PID" 2>/dev/null || break
+    sleep 0.1
   done
+  rm -f "$numfile"
+  if [ -n "$n" ]; then
+    export DISPLAY=":$n"
+    for i in $(seq 1 50); do
+      xdpyinfo >/dev/null 2>&1 && return 0
+      sleep 0.1
+    done
+  fi
+  kill "$XVFB_PID" 2>/dev/null
+  XVFB_PID=""
   fail "could not start Xvfb"
 }
 

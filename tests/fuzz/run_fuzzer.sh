@@ -9,7 +9,8 @@ trap 'rm -rf "$work"' EXIT
 mkdir -p "$work/corpus"
 [ -d "$seeds" ] && cp -r "$seeds"/. "$work/corpus/" 2>/dev/null || true
 dict="$(cd "$(dirname "$0")" && pwd)/$(basename "$seeds").dict"
-flags=(-max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -print_final_stats=1)
+flags=(-max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -malloc_limit_mb=512
+       -print_final_stats=1)
 [ -f "$dict" ] && flags+=(-dict="$dict")
 cd "$work"
 "$fuzzer" "${flags[@]}" corpus

@@ -12,7 +12,7 @@ fuzzer="$build/fuzzers/fuzz_$name"
 work="$build/corpora/$name" logs="$build/logs" artifacts="$build/findings/$name/"
 mkdir -p "$work" "$logs" "$artifacts"
 [ -d "$here/corpus/$name" ] && cp -rn "$here/corpus/$name"/. "$work/"
-flags=(-runs="$runs" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048
+flags=(-runs="$runs" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -malloc_limit_mb=512
        -print_final_stats=1 -artifact_prefix="$artifacts")
 [ -f "$here/$name.dict" ] && flags+=(-dict="$here/$name.dict")
 [ -f "$here/$name.options" ] && read -ra extra < "$here/$name.options" && flags+=("${extra[@]}")

@@ -86,6 +86,23 @@ bool Decode(DecodeState& s, MemoryReader& reader, std::uint32_t maxSide, Decoded
   return true;
 }
 
+// libpng allocates an ancillary chunk's whole declared length before reading its bytes,
+// and its chunk size limit does not stop that, so a handful of corrupt bytes could ask
+// for gigabytes. Every chunk up to the end marker must lie within the data; a file whose
+// chunk runs past its end is truncated or corrupt whatever libpng would make of it.
+bool ChunksLieWithinData(const unsigned char* data, std::size_t size) {
+  constexpr std::size_t kFraming = 12;  // length, type and check value
+  std::size_t at = 8;
+  while (size - at >= 8) {
+    const std::size_t length = (std::size_t{data[at]} << 24) | (std::size_t{data[at + 1]} << 16) |
+                               (std::size_t{data[at + 2]} << 8) | data[at + 3];
+    if (size - at < kFraming || length > size - at - kFraming) return false;
+    if (std::memcmp(data + at + 4, "IEND", 4) == 0) return true;
+    at += kFraming + length;
+  }
+  return true;  // cut inside a chunk's header: libpng finds it truncated
+}
+
 }  // namespace
 
 bool IsPng(const unsigned char* data, std::size_t size) {
@@ -96,7 +113,7 @@ bool ReadPng(const unsigned char* data, std::size_t size, DecodedImage* out,
              std::uint32_t maxSide) {
   if (!out) return false;
   *out = DecodedImage{};
-  if (!IsPng(data, size)) return false;
+  if (!IsPng(data, size) || !ChunksLieWithinData(data, size)) return false;
 
   DecodeState state;
   state.png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, OnError, OnWarning);

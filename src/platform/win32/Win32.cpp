@@ -208,6 +208,12 @@ void RemoveSdlEventHook(SdlEventHook hook) {
   h.erase(std::remove(h.begin(), h.end(), hook), h.end());
 }
 
+namespace {
+std::string windowFailure;
+}  // namespace
+
+const char* LastWindowFailure() { return windowFailure.c_str(); }
+
 bool EnsureSdlVideo() {
   if (SDL_WasInit(SDL_INIT_VIDEO)) return true;
   // Only a real display will do: without one SDL would fall back to an off-screen
@@ -292,7 +298,11 @@ HWND CreateWindowExA(DWORD, LPCSTR className, LPCSTR windowName, DWORD style, in
     w->outer = RECT{x, y, x + width, y + height};
     w->visible = (style & WS_VISIBLE) != 0;
   } else {
-    if (!platform::win32::EnsureSdlVideo()) return nullptr;
+    platform::win32::windowFailure.clear();
+    if (!platform::win32::EnsureSdlVideo()) {
+      platform::win32::windowFailure = SDL_GetError();
+      return nullptr;
+    }
     SDL_GL_ResetAttributes();
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 2);
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 1);
@@ -314,7 +324,10 @@ HWND CreateWindowExA(DWORD, LPCSTR className, LPCSTR windowName, DWORD style, in
       }
     }
     SDL_Window* sdl = SDL_CreateWindow(windowName ? windowName : "", sx, sy, sw, sh, flags);
-    if (!sdl) return nullptr;
+    if (!sdl) {
+      platform::win32::windowFailure = SDL_GetError();
+      return nullptr;
+    }
     w->sdl = sdl;
     int top = 0, left = 0, bottom = 0, right = 0;
     SDL_GetWindowBordersSize(sdl, &top, &left, &bottom, &right);

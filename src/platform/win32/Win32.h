@@ -138,6 +138,11 @@ DWORD GetTickCount();
 // Shows a modal box; where no display can be opened the text goes to standard error.
 int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type);
 
+namespace platform::win32 {
+// Why the last CreateWindowExA failed, in the windowing system's words ("" if it did not).
+const char* LastWindowFailure();
+}  // namespace platform::win32
+
 // COM start-up: counted, so that each CoInitialize is matched by a CoUninitialize.
 HRESULT CoInitialize(LPVOID reserved);
 void CoUninitialize();
