@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "HeadlessDevice.h"
 #include "platform/Platform.h"
 #include "platform/d3d9/D3D9.h"
 #include "platform/d3d9/D3D9Headless.h"
@@ -13,16 +14,6 @@
 #include "support/TestImages.h"
 
 namespace {
-
-IDirect3DDevice9* Device() {
-  static IDirect3DDevice9* device = [] {
-    platform::SetBackend(platform::Backend::Headless);
-    platform::d3d9::HeadlessResetD3D();
-    platform::d3d9::Log().enabled = false;
-    return platform::d3d9::HeadlessCreateDevice();
-  }();
-  return device;
-}
 
 std::vector<std::uint32_t> Picture(std::uint32_t w, std::uint32_t h) {
   std::vector<std::uint32_t> p(static_cast<std::size_t>(w) * h);

@@ -21,6 +21,7 @@
 #include <string>
 #include <vector>
 
+#include "HeadlessDevice.h"
 #include "platform/Platform.h"
 #include "platform/d3d9/D3D9.h"
 #include "platform/d3d9/D3D9Headless.h"
@@ -312,16 +313,6 @@ std::string BinaryTwin(const std::string& text) {
   }
   flush();
   return b.s;
-}
-
-IDirect3DDevice9* Device() {
-  static IDirect3DDevice9* device = [] {
-    platform::SetBackend(platform::Backend::Headless);
-    platform::d3d9::HeadlessResetD3D();
-    platform::d3d9::Log().enabled = false;
-    return platform::d3d9::HeadlessCreateDevice();
-  }();
-  return device;
 }
 
 bool LoadOnce(const std::string& file, DWORD* faces) {
