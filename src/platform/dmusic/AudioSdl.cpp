@@ -2,8 +2,9 @@
 // music is rendered by one FluidSynth synthesiser for the whole process, built on a
 // worker thread as soon as the output opens (so that reading the soundfont overlaps the
 // rest of the start-up) and fed into the mix through SDL2_mixer's music hook. It loads
-// the General MIDI soundfont once and only the samples of the instruments a piece
-// chooses, so loading a piece costs nothing but its bytes. The mix runs in 32-bit float so that sums above
+// the game's own soundfont (the system's General MIDI one cut to what the pieces sound)
+// or, when that is missing or unreadable, the system's, once, and only the samples of
+// the instruments a piece chooses, so loading a piece costs nothing but its bytes. The mix runs in 32-bit float so that sums above
 // full scale are kept, and a post-mix stage applies the master gain and a peak limiter.
 #include <SDL.h>
 #include <SDL_mixer.h>
@@ -21,6 +22,7 @@
 
 #include "platform/dmusic/AudioBackend.h"
 #include "platform/dmusic/AudioSdl.h"
+#include "platform/dmusic/SoundFont2.h"
 
 namespace platform::dmusic {
 
@@ -79,16 +81,18 @@ struct Synth {
   fluid_synth_t* synth = nullptr;
   fluid_player_t* player = nullptr;
   int rate = 0;
-  std::string font;
+  std::vector<std::string> fonts;  // the soundfonts it was built from, best first
+  std::string font;                // and the one it read
   int fontId = -1;
 };
 
-// A synthesiser with the soundfont read and no instrument chosen on any channel: the
-// samples of an instrument are read only once a piece picks it. Null on failure.
-std::unique_ptr<Synth> BuildSynth(int rate, const std::string& font) {
+// A synthesiser with the first readable soundfont of `fonts` read and no instrument
+// chosen on any channel: the samples of an instrument are read only once a piece picks
+// it. Null on failure.
+std::unique_ptr<Synth> BuildSynth(int rate, const std::vector<std::string>& fonts) {
   auto made = std::make_unique<Synth>();
   made->rate = rate;
-  made->font = font;
+  made->fonts = fonts;
   made->settings = new_fluid_settings();
   if (!made->settings) return nullptr;
   fluid_settings_setnum(made->settings, "synth.sample-rate", rate);
@@ -96,9 +100,19 @@ std::unique_ptr<Synth> BuildSynth(int rate, const std::string& font) {
   fluid_settings_setint(made->settings, "synth.dynamic-sample-loading", 1);
   made->synth = new_fluid_synth(made->settings);
   if (!made->synth) return nullptr;
-  made->fontId = fluid_synth_sfload(made->synth, font.c_str(), 0);
-  if (made->fontId == FLUID_FAILED) return nullptr;
-  return made;
+  for (std::size_t i = 0; i < fonts.size(); ++i) {
+    // The game's own font is checked first: a truncated copy may still parse in the
+    // synthesiser and then play silence where its samples are missing.
+    sf2::SoundFont checked;
+    const bool own = std::filesystem::path(fonts[i]).filename() == sf2::kGameSoundFontName;
+    if (own && !sf2::Read(fonts[i], &checked, nullptr)) continue;
+    made->fontId = fluid_synth_sfload(made->synth, fonts[i].c_str(), 0);
+    if (made->fontId != FLUID_FAILED) {
+      made->font = fonts[i];
+      return made;
+    }
+  }
+  return nullptr;
 }
 
 class Sdl final : public AudioBackend {
@@ -114,7 +128,7 @@ class Sdl final : public AudioBackend {
       ++openCount;
       return true;
     }
-    ChooseSoundFont();
+    ChooseSoundFonts();
     synthFailed = false;
     silent = false;
     if (!OpenDevice(sampleRate)) {
@@ -127,9 +141,9 @@ class Sdl final : public AudioBackend {
       silent = true;
     }
     openCount = 1;
-    if (!soundFont.empty() && !building.valid() &&
-        !(synth && synth->rate == outputRate && synth->font == soundFont))
-      building = std::async(std::launch::async, BuildSynth, outputRate, soundFont);
+    if (!soundFonts.empty() && !building.valid() &&
+        !(synth && synth->rate == outputRate && synth->fonts == soundFonts))
+      building = std::async(std::launch::async, BuildSynth, outputRate, soundFonts);
     return true;
   }
 
@@ -244,7 +258,11 @@ class Sdl final : public AudioBackend {
 
   bool Silent() const { return silent; }
   std::uint64_t LimitedBuffers() const { return limitedBuffers.load(); }
-  const std::string& SoundFont() const { return soundFont; }
+  // The font the synthesiser read, once it is built; the best candidate while closed.
+  std::string SoundFont() {
+    if (openCount > 0) return MakeSynth() ? synth->font : std::string();
+    return soundFonts.empty() ? std::string() : soundFonts.front();
+  }
 
  private:
   bool OpenDevice(int sampleRate) {
@@ -268,23 +286,14 @@ class Sdl final : public AudioBackend {
     return true;
   }
 
-  std::string ChooseSoundFont() {
+  // The game's own soundfont in its Data folder, then the system's General MIDI one.
+  void ChooseSoundFonts() {
     namespace fs = std::filesystem;
-    const fs::path folder = "/usr/share/sounds/sf2";
-    soundFont.clear();
-    for (const char* name : {"FluidR3_GM.sf2", "default-GM.sf2"}) {
-      std::error_code ec;
-      if (fs::exists(folder / name, ec)) return soundFont = (folder / name).string();
-    }
+    soundFonts.clear();
+    const fs::path own = fs::path("Data") / sf2::kGameSoundFontName;
     std::error_code ec;
-    std::vector<std::string> found;
-    for (const auto& entry : fs::directory_iterator(folder, ec)) {
-      const std::string ext = entry.path().extension().string();
-      if (ext == ".sf2" || ext == ".SF2") found.push_back(entry.path().string());
-    }
-    std::sort(found.begin(), found.end());
-    if (!found.empty()) soundFont = found.front();
-    return soundFont;
+    if (fs::is_regular_file(own, ec)) soundFonts.push_back("./" + own.string());
+    if (std::string system = sf2::SystemSoundFont(); !system.empty()) soundFonts.push_back(system);
   }
 
   std::unique_ptr<PreparedSound> PrepareWave(std::shared_ptr<const SoundData> data) {
@@ -316,7 +325,7 @@ class Sdl final : public AudioBackend {
 
   // Keeps the bytes; the synthesiser is made and reads them only when the piece plays.
   std::unique_ptr<PreparedSound> PreparePiece(std::shared_ptr<const SoundData> data) {
-    if (soundFont.empty() || data->midi.empty()) return nullptr;  // nothing could render it
+    if (soundFonts.empty() || data->midi.empty()) return nullptr;  // nothing could render it
     auto p = std::make_unique<SdlPiece>();
     p->lengthFrames = static_cast<std::uint64_t>(std::ceil(data->seconds * outputRate));
     p->data = std::move(data);
@@ -369,11 +378,11 @@ class Sdl final : public AudioBackend {
       made = building.get();
       tried = made == nullptr;
     }
-    if (made && !(made->rate == outputRate && made->font == soundFont)) made.reset();
-    if (!made && synth && synth->rate == outputRate && synth->font == soundFont) return true;
+    if (made && !(made->rate == outputRate && made->fonts == soundFonts)) made.reset();
+    if (!made && synth && synth->rate == outputRate && synth->fonts == soundFonts) return true;
     if (!made && !tried) {
       if (synthFailed) return false;  // an unreadable soundfont is not read again each play
-      made = BuildSynth(outputRate, soundFont);
+      made = BuildSynth(outputRate, soundFonts);
     }
     synthFailed = true;
     if (!made) return false;
@@ -438,7 +447,7 @@ class Sdl final : public AudioBackend {
   int openCount = 0;
   bool silent = false;
   int outputRate = 44100;
-  std::string soundFont;
+  std::vector<std::string> soundFonts;  // best first
   std::atomic<float> gain{1.0f};
   std::atomic<std::uint64_t> frames{0};  // frames mixed since the output opened
   float limiterGain = 1.0f;               // audio thread only

@@ -9,7 +9,9 @@ namespace platform::dmusic {
 
 // True when the output opened on the silent fallback because no device could be opened.
 bool RealOutputIsSilent();
-// The soundfont file given to the synthesiser; empty when none was found.
+// The soundfont the synthesiser read: the game's own ("Data/Instrumentos.sf2") when it
+// is present and sound, else the system's; empty when none could be read. Waits for the
+// synthesiser while the output is open.
 std::string RealSoundFont();
 // Output buffers the peak limiter had to turn down since the output opened; the mix
 // levels are set so that the game's own loudest moment needs none.
