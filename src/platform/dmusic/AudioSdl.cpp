@@ -290,9 +290,11 @@ class Sdl final : public AudioBackend {
   void ChooseSoundFonts() {
     namespace fs = std::filesystem;
     soundFonts.clear();
-    const fs::path own = fs::path("Data") / sf2::kGameSoundFontName;
+    // By its full path: the synthesiser reads samples from it long after this, and a
+    // synthesiser built from another folder's font is not the same one.
     std::error_code ec;
-    if (fs::is_regular_file(own, ec)) soundFonts.push_back("./" + own.string());
+    const fs::path own = fs::absolute(fs::path("Data") / sf2::kGameSoundFontName, ec);
+    if (!ec && fs::is_regular_file(own, ec)) soundFonts.push_back(own.string());
     if (std::string system = sf2::SystemSoundFont(); !system.empty()) soundFonts.push_back(system);
   }
 

@@ -1,0 +1,174 @@
+// The game's own soundfont: every generated piece rendered from it sounds exactly as from
+// the system's whole font, and the game chooses it when it is present and sound, falling
+// back to the system's otherwise.
+#include <gtest/gtest.h>
+
+#include <fluidsynth.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <iterator>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "engine/sound/Sound.h"
+#include "engine/sound/SoundSystem.h"
+#include "platform/Platform.h"
+#include "platform/dmusic/AudioSdl.h"
+#include "platform/dmusic/SoundFont2.h"
+#include "support/TestImages.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr int kRate = 44100;
+const char* const kPieces[] = {"TemaInterfaz_0", "TemaInterfaz_1", "TemaAccion_0", "TemaAccion_1",
+                               "TemaAccion_2"};
+
+fs::path DataDir() { return fs::path(YULE_BUILD_DIR) / "Data"; }
+fs::path OwnFont() { return DataDir() / platform::dmusic::sf2::kGameSoundFontName; }
+
+// A piece rendered offline as the game's synthesiser renders it (same gain, sample
+// loading and interpolation), to its last event and a second of release tail. Half the
+// game's rate halves the time taken and reads the samples in the same way.
+std::vector<float> Render(const std::string& font, const std::string& midi) {
+  std::vector<float> out;
+  fluid_settings_t* settings = new_fluid_settings();
+  fluid_settings_setnum(settings, "synth.sample-rate", kRate / 2);
+  fluid_settings_setnum(settings, "synth.gain", 22 * 1.2 / 128);
+  fluid_settings_setint(settings, "synth.dynamic-sample-loading", 1);
+  // Reverb and chorus work on the sum of the voices alone, the same from either font, and
+  // would double the time taken.
+  fluid_settings_setint(settings, "synth.reverb.active", 0);
+  fluid_settings_setint(settings, "synth.chorus.active", 0);
+  fluid_synth_t* synth = new_fluid_synth(settings);
+  fluid_player_t* player = nullptr;
+  if (synth && fluid_synth_sfload(synth, font.c_str(), 1) != FLUID_FAILED) {
+    player = new_fluid_player(synth);
+    if (player && fluid_player_add(player, midi.c_str()) == FLUID_OK &&
+        fluid_player_play(player) == FLUID_OK) {
+      constexpr int kBlock = 4096;
+      int tail = kRate / 2 / kBlock + 1;
+      while (tail > 0 && out.size() < 600u * kRate) {
+        if (fluid_player_get_status(player) == FLUID_PLAYER_DONE) --tail;
+        out.resize(out.size() + 2 * kBlock);
+        float* at = out.data() + out.size() - 2 * kBlock;
+        fluid_synth_write_float(synth, kBlock, at, 0, 2, at, 1, 2);
+      }
+    }
+  }
+  if (player) delete_fluid_player(player);
+  if (synth) delete_fluid_synth(synth);
+  delete_fluid_settings(settings);
+  return out;
+}
+
+TEST(SoundFontAudio, EveryPieceSoundsTheSameFromTheGamesFontAsFromTheWholeOne) {
+  const std::string system = platform::dmusic::sf2::SystemSoundFont();
+  if (system.empty() || !fs::exists(OwnFont())) GTEST_SKIP() << "no soundfont to compare";
+  // Only the game's pieces decide what the font holds: far less than the whole one.
+  EXPECT_LT(fs::file_size(OwnFont()) * 4, fs::file_size(system));
+  for (const char* name : kPieces) {
+    SCOPED_TRACE(name);
+    const std::string midi = (DataDir() / (std::string(name) + ".mid")).string();
+    std::vector<float> whole, own;
+    std::thread other([&] { own = Render(OwnFont().string(), midi); });
+    whole = Render(system, midi);
+    other.join();
+    ASSERT_GT(whole.size(), 10u * kRate / 2);
+    ASSERT_EQ(own.size(), whole.size());
+    std::size_t differ = 0, first = 0;
+    double peak = 0.0;
+    for (std::size_t i = 0; i < whole.size(); ++i) {
+      peak = std::max(peak, static_cast<double>(std::fabs(whole[i])));
+      if (own[i] != whole[i] && differ++ == 0) first = i;
+    }
+    EXPECT_EQ(differ, 0u) << "first at frame " << first / 2;
+    EXPECT_GT(peak, 0.05);  // and it is not silence
+  }
+}
+
+// The captured left channel of the output while a piece plays for `seconds`.
+std::vector<float> Capture(const std::string& file, const std::string& midi, double seconds,
+                           std::string* font) {
+  setenv("SDL_AUDIODRIVER", "disk", 1);
+  setenv("SDL_DISKAUDIOFILE", file.c_str(), 1);
+  g_soundSystem = new SoundSystem();
+  EXPECT_TRUE(g_soundSystem->Init(reinterpret_cast<HWND>(0x10), kRate));
+  *font = platform::dmusic::RealSoundFont();
+  {
+    MusicSegment piece;
+    EXPECT_TRUE(piece.LoadFromFile(midi));
+    EXPECT_TRUE(piece.Start(false));
+    std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
+    EXPECT_TRUE(piece.IsPlaying());
+  }
+  delete g_soundSystem;
+  g_soundSystem = nullptr;
+  unsetenv("SDL_AUDIODRIVER");
+  unsetenv("SDL_DISKAUDIOFILE");
+  std::ifstream in(file, std::ios::binary);
+  const std::string raw{std::istreambuf_iterator<char>(in), {}};
+  std::vector<float> left(raw.size() / 8);
+  for (std::size_t i = 0; i < left.size(); ++i) std::memcpy(&left[i], raw.data() + 8 * i, 4);
+  return left;
+}
+
+double Rms(const std::vector<float>& x) {
+  double sum = 0.0;
+  for (float v : x) sum += static_cast<double>(v) * v;
+  return x.empty() ? 0.0 : std::sqrt(sum / static_cast<double>(x.size()));
+}
+
+// The game in a folder of its own: with its font sound it plays from it; with the font
+// cut short, unreadable or missing it plays from the system's, and sounds the same.
+TEST(SoundFontAudio, TheGameChoosesItsOwnFontWhenItIsSoundAndFallsBackOtherwise) {
+  const std::string system = platform::dmusic::sf2::SystemSoundFont();
+  if (system.empty() || !fs::exists(OwnFont())) GTEST_SKIP() << "no soundfont to compare";
+  std::ifstream in(OwnFont(), std::ios::binary);
+  const std::string good{std::istreambuf_iterator<char>(in), {}};
+  const std::string midi = (DataDir() / "TemaAccion_0.mid").string();
+  const fs::path home = fs::current_path();
+  platform::SetBackend(platform::Backend::Real);
+  struct Case {
+    const char* what;
+    std::string bytes;  // of Data/Instrumentos.sf2; none when empty
+    bool own;
+    bool listen;
+  } cases[] = {
+      {"sound", good, true, true},
+      {"cut short", good.substr(0, good.size() - 4096), false, true},
+      {"not a soundfont", std::string(4096, 'x'), false, false},
+      {"missing", "", false, false},
+  };
+  double loudness[2] = {};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    TempDir dir;
+    fs::create_directories(fs::path(dir.Path()) / "Data");
+    const fs::path font = fs::path(dir.Path()) / "Data" / platform::dmusic::sf2::kGameSoundFontName;
+    if (!c.bytes.empty()) std::ofstream(font, std::ios::binary) << c.bytes;
+    fs::current_path(dir.Path());
+    std::string chosen;
+    const std::vector<float> heard =
+        Capture(dir.Path() + "/capture.raw", midi, c.listen ? 2.5 : 0.1, &chosen);
+    fs::current_path(home);
+    EXPECT_EQ(fs::path(chosen).filename().string(), c.own ? font.filename().string()
+                                                          : fs::path(system).filename().string());
+    if (c.listen) loudness[c.own ? 0 : 1] = Rms(heard);
+  }
+  platform::SetBackend(platform::Backend::Headless);
+  std::cout << "music RMS over 2.5 s: own font " << loudness[0] << ", system font " << loudness[1] << "\n";
+  EXPECT_GT(loudness[0], 0.005);
+  EXPECT_NEAR(loudness[0] / loudness[1], 1.0, 0.1);
+}
+
+}  // namespace
