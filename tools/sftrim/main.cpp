@@ -6,7 +6,7 @@
 // their samples are copied point for point. The synthesiser then needs a fraction of
 // the memory, and renders every piece exactly as from the whole font.
 //
-//   sftrim OUT.sf2 PIECE.mid... [--font SOURCE.sf2]
+//   sftrim OUT.sf2 PIECE.mid... [--font SOURCE.sf2] [-v]
 //
 // On any failure (no system font, a corrupt or truncated one, an unreadable piece) it
 // says why, leaves no file named OUT and exits non-zero; the game then falls back to the
@@ -144,37 +144,47 @@ using Played = std::map<int, std::vector<bool>>;
 // a program plays the default one, bank 0's first (or the standard kit on the drum
 // channel). Bank select is read as the synthesiser's default (GS) style does: the MSB
 // chooses the bank for the next program change and the LSB is ignored; the drum channel
-// always takes the drum bank. A note within `slack` ticks of a program change on its
-// channel counts for the presets on both sides.
+// always takes the drum bank. Events of one track keep their order, but those of
+// different tracks within `slack` ticks may be sent either way round: a note that close
+// to a program change in another track counts for the presets on both sides of it.
 bool Follow(const sf2::SoundFont& font, const std::vector<std::uint8_t>& bytes, Played* played) {
   std::vector<Event> events;
   int slack = 1;
   if (!ReadPiece(bytes, &events, &slack)) return false;
-  struct Span {
-    std::int64_t from;
-    int preset;
+  struct Change {
+    std::int64_t tick;
+    int track;
+    int before, after;  // presets
   };
-  std::vector<Span> spans[16];
-  int bank[16] = {};
-  for (int c = 0; c < 16; ++c)
-    spans[c].push_back({INT64_MIN, Resolve(font, c == kDrumChannel ? kDrumBank : 0, 0)});
+  std::vector<Change> changes[16];
+  int bank[16] = {}, preset[16];
+  for (int c = 0; c < 16; ++c) preset[c] = Resolve(font, c == kDrumChannel ? kDrumBank : 0, 0);
+  auto play = [&](int p, int key, int vel) {
+    if (p < 0) return;
+    std::vector<bool>& table = (*played)[p];
+    table.resize(128 * 128);
+    table[key * 128 + vel] = true;
+  };
+  std::vector<std::pair<const Event*, int>> notes;  // with the preset they sound on
   for (const Event& e : events) {
     const int c = e.status & 0x0F;
     if ((e.status & 0xF0) == 0xB0 && e.d1 == 0) bank[c] = e.d2;
-    if ((e.status & 0xF0) == 0xC0)
-      spans[c].push_back({e.tick, Resolve(font, c == kDrumChannel ? kDrumBank : bank[c], e.d1)});
-  }
-  for (const Event& e : events) {
-    if ((e.status & 0xF0) != 0x90 || e.d2 == 0) continue;
-    const std::vector<Span>& s = spans[e.status & 0x0F];
-    for (std::size_t i = 0; i < s.size(); ++i) {
-      const std::int64_t until = i + 1 < s.size() ? s[i + 1].from : INT64_MAX;
-      if (s[i].preset < 0 || s[i].from > e.tick + slack || until < e.tick - slack) continue;
-      std::vector<bool>& table = (*played)[s[i].preset];
-      table.resize(128 * 128);
-      table[e.d1 * 128 + e.d2] = true;
+    if ((e.status & 0xF0) == 0xC0) {
+      const int chosen = Resolve(font, c == kDrumChannel ? kDrumBank : bank[c], e.d1);
+      changes[c].push_back({e.tick, e.track, preset[c], chosen});
+      preset[c] = chosen;
+    }
+    if ((e.status & 0xF0) == 0x90 && e.d2 > 0) {
+      play(preset[c], e.d1, e.d2);
+      notes.emplace_back(&e, c);
     }
   }
+  for (const auto& [e, c] : notes)
+    for (const Change& change : changes[c])
+      if (change.track != e->track && change.tick >= e->tick - slack && change.tick <= e->tick + slack) {
+        play(change.before, e->d1, e->d2);
+        play(change.after, e->d1, e->d2);
+      }
   return true;
 }
 
@@ -322,14 +332,16 @@ int Refuse(const std::string& out, const std::string& why) {
 int main(int argc, char** argv) {
   std::string outPath, fontPath;
   std::vector<std::string> pieces;
+  bool verbose = false;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     if (arg == "--font" && i + 1 < argc) fontPath = argv[++i];
+    else if (arg == "-v") verbose = true;
     else if (outPath.empty()) outPath = arg;
     else pieces.push_back(arg);
   }
   if (outPath.empty() || pieces.empty()) {
-    std::fprintf(stderr, "usage: sftrim OUT.sf2 PIECE.mid... [--font SOURCE.sf2]\n");
+    std::fprintf(stderr, "usage: sftrim OUT.sf2 PIECE.mid... [--font SOURCE.sf2] [-v]\n");
     return 2;
   }
   if (fontPath.empty()) fontPath = sf2::SystemSoundFont();
@@ -353,6 +365,21 @@ int main(int argc, char** argv) {
   if (!sf2::Read(outPath, &check, &why)) return Refuse(outPath, "the written font: " + why);
   std::size_t zones = 0;
   for (const sf2::Instrument& i : trimmed.instruments) zones += i.zones.size();
+  if (verbose) {
+    // What each preset costs the synthesiser once chosen: its samples' points.
+    for (const sf2::Preset& p : trimmed.presets) {
+      std::set<std::uint16_t> used;
+      std::size_t presetZones = 0;
+      for (const sf2::Zone& z : p.zones)
+        if (const sf2::Generator* g = z.Find(sf2::kGenInstrument))
+          for (const sf2::Zone& iz : trimmed.instruments[g->amount].zones)
+            if (const sf2::Generator* s = iz.Find(sf2::kGenSampleId)) used.insert(s->amount), ++presetZones;
+      std::size_t points = 0;
+      for (std::uint16_t s : used) points += trimmed.samples[s].end - trimmed.samples[s].start;
+      std::printf("  %3d:%-3d %-20.20s %3zu zones %6zu kB\n", p.bank, p.program, p.name, presetZones,
+                  points * 2 / 1024);
+    }
+  }
   std::printf("sftrim: %zu presets, %zu instruments (%zu zones), %zu samples, %zu kB of samples from %s\n",
               trimmed.presets.size(), trimmed.instruments.size(), zones, trimmed.samples.size(),
               trimmed.smpl.size() / 1024, fontPath.c_str());
