@@ -4,8 +4,9 @@
 // rest of the start-up) and fed into the mix through SDL2_mixer's music hook. It loads
 // the game's own soundfont (the system's General MIDI one cut to what the pieces sound)
 // or, when that is missing or unreadable, the system's, once, and only the samples of
-// the instruments a piece chooses, so loading a piece costs nothing but its bytes. The mix runs in 32-bit float so that sums above
-// full scale are kept, and a post-mix stage applies the master gain and a peak limiter.
+// the instruments a piece chooses, so loading a piece costs nothing but its bytes. The
+// mix runs in 32-bit float so that sums above full scale are kept, and a post-mix stage
+// applies the master gain and a peak limiter.
 #include <SDL.h>
 #include <SDL_mixer.h>
 #include <fluidsynth.h>
@@ -101,8 +102,8 @@ std::unique_ptr<Synth> BuildSynth(int rate, const std::vector<std::string>& font
   made->synth = new_fluid_synth(made->settings);
   if (!made->synth) return nullptr;
   for (std::size_t i = 0; i < fonts.size(); ++i) {
-    // The game's own font is checked first: a truncated copy may still parse in the
-    // synthesiser and then play silence where its samples are missing.
+    // The game's own font is checked whole first (every chunk, index and sample inside
+    // the file), so that a damaged copy falls back to the system's font.
     sf2::SoundFont checked;
     const bool own = std::filesystem::path(fonts[i]).filename() == sf2::kGameSoundFontName;
     if (own && !sf2::Read(fonts[i], &checked, nullptr)) continue;
