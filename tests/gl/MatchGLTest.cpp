@@ -17,7 +17,10 @@
 #include "engine/scene/Scene.h"
 #include "gameplay/MatchWorld.h"
 #include "platform/Random.h"
+#include "platform/d3d9/Device9.h"
+#include "platform/d3d9/gl/GLBackend.h"
 #include "platform/d3dx9/D3DX9Sprite.h"
+#include "platform/win32/Win32.h"
 #include "support/TestServices.h"
 #include "support/GLWindow.h"
 
@@ -137,7 +140,8 @@ TEST_F(MatchGLTest, EachModeShowsTheFieldItemsBasesAndScoreDisplay) {
 // everything each frame does: a round of each mode played for a stretch with players
 // running about, carrying and delivering, each frame drawn both ways and compared pixel
 // for pixel (a depth rectangle too small would let a figure show through a tree, or hide
-// it). The background changes once part-way, so the layer is filled again.
+// it). The background changes once part-way, so the layer is filled again. The last
+// mode runs in a larger window, drawn off-screen, where the layer is copied whole.
 TEST_F(MatchGLTest, KeptSceneryLooksExactlyAsDrawingItEveryFrame) {
   if (std::filesystem::is_regular_file(DataFolder() + "Terreno0.X") == false)
     GTEST_SKIP() << "no generated content in " << DataFolder();
@@ -150,8 +154,20 @@ TEST_F(MatchGLTest, KeptSceneryLooksExactlyAsDrawingItEveryFrame) {
   RenderQueue everyFrame;
   everyFrame.useLayer = false;
   constexpr int kFrames = 40;
+  auto drawsIntoWindow = [&] {
+    return platform::d3d9::gl::AsGLBackend(
+               &static_cast<platform::d3d9::Device9*>(gl_.device())->Backend())
+        ->DrawsIntoWindow();
+  };
   for (int m = 0; m < 3; ++m) {
     SCOPED_TRACE("mode " + std::to_string(m));
+    if (m == 2) {
+      RECT r{};
+      GetWindowRect(gl_.window(), &r);
+      SetWindowPos(gl_.window(), nullptr, 0, 0, r.right - r.left + 100, r.bottom - r.top + 100,
+                   SWP_NOMOVE | SWP_NOZORDER);
+      gl_.PumpMessages();
+    }
     platform::SeedRandom(2000 + m);
     world->EndRound();
     world->currentMode = world->lastMode = m;
@@ -204,12 +220,15 @@ TEST_F(MatchGLTest, KeptSceneryLooksExactlyAsDrawingItEveryFrame) {
       ASSERT_EQ(gl_.device()->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
     }
     EXPECT_EQ(differing, 0) << "pixels differ, worst at frame " << worstFrame;
+    EXPECT_EQ(drawsIntoWindow(), m < 2);
     // Filled when the round's scenery settled and again after the background changed;
     // nearly every other frame started from the layer.
     EXPECT_LE(layered->layerSaves - saves, 3u);
     EXPECT_GE(layered->layerFrames - restored, static_cast<std::uint64_t>(kFrames - 6));
     g_scene->RemoveNode(&screen);
-    if (m == 0) EXPECT_FALSE(gl_.SaveArtifact("gameplay/kept_scenery").empty());
+    if (m == 0) {
+      EXPECT_FALSE(gl_.SaveArtifact("gameplay/kept_scenery").empty());
+    }
   }
   g_frameTime = 1.0f / 30.0f;
   world->EndRound();

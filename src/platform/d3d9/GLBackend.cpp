@@ -535,6 +535,22 @@ bool GLBackend::CreateLayer() {
     }
   }
   const auto w = static_cast<GLsizei>(width_), h = static_cast<GLsizei>(height_);
+  layerCopies_ = framebuffer_ && fn_.CopyImageSubData;
+  if (layerCopies_) {
+    glGenTextures(1, &layerColourTexture_);
+    glBindTexture(GL_TEXTURE_2D, layerColourTexture_);
+    glTexImage2D(GL_TEXTURE_2D, 0, alphaFormat_ ? GL_RGBA8 : GL_RGB8, w, h, 0, GL_BGRA,
+                 GL_UNSIGNED_BYTE, nullptr);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, 0);
+    glBindTexture(GL_TEXTURE_2D, 0);
+    for (auto& bound : boundTexture_) bound.Forget();
+    fn_.GenRenderbuffers(1, &layerDepth_);
+    fn_.BindRenderbuffer(GL_RENDERBUFFER, layerDepth_);
+    fn_.RenderbufferStorage(GL_RENDERBUFFER, depthFormat, w, h);
+    fn_.BindRenderbuffer(GL_RENDERBUFFER, 0);
+    layerGeneration_ = targetGeneration_;
+    return layerColourTexture_ && layerDepth_;
+  }
   fn_.GenFramebuffers(1, &layerFramebuffer_);
   GLuint buffers[2] = {0, 0};
   fn_.GenRenderbuffers(2, buffers);
@@ -562,6 +578,11 @@ bool GLBackend::CreateLayer() {
 
 void GLBackend::DestroyLayer() {
   if (layerFramebuffer_) fn_.DeleteFramebuffers(1, &layerFramebuffer_);
+  if (layerColourTexture_) {
+    glDeleteTextures(1, &layerColourTexture_);
+    for (auto& bound : boundTexture_) bound.Forget();
+  }
+  layerColourTexture_ = 0;
   const GLuint buffers[2] = {layerColour_, layerDepth_};
   if (layerColour_ || layerDepth_) fn_.DeleteRenderbuffers(2, buffers);
   layerFramebuffer_ = layerColour_ = layerDepth_ = 0;
@@ -569,7 +590,18 @@ void GLBackend::DestroyLayer() {
 }
 
 bool GLBackend::LayerMatchesTarget() const {
-  return layerFramebuffer_ && layerGeneration_ == targetGeneration_;
+  return (layerFramebuffer_ || layerColourTexture_) && layerGeneration_ == targetGeneration_;
+}
+
+void GLBackend::CopyLayer(bool intoLayer) {
+  const auto w = static_cast<GLsizei>(width_), h = static_cast<GLsizei>(height_);
+  const GLuint colour[2] = {colourTexture_, layerColourTexture_};
+  const GLuint depth[2] = {depthBuffer_, layerDepth_};
+  const int from = intoLayer ? 0 : 1, to = 1 - from;
+  fn_.CopyImageSubData(colour[from], GL_TEXTURE_2D, 0, 0, 0, 0, colour[to], GL_TEXTURE_2D, 0, 0, 0,
+                       0, w, h, 1);
+  fn_.CopyImageSubData(depth[from], GL_RENDERBUFFER, 0, 0, 0, 0, depth[to], GL_RENDERBUFFER, 0, 0,
+                       0, 0, w, h, 1);
 }
 
 bool GLBackend::SaveLayer(const DeviceState&) {
@@ -578,13 +610,17 @@ bool GLBackend::SaveLayer(const DeviceState&) {
   if (!LayerMatchesTarget() && !CreateLayer()) return false;
   while (glGetError() != GL_NO_ERROR) {
   }
-  // A blit is clipped by the scissor, and only by it.
-  Enable(GL_SCISSOR_TEST, false, scissorTest_);
-  const auto w = static_cast<GLint>(width_), h = static_cast<GLint>(height_);
-  fn_.BindFramebuffer(GL_READ_FRAMEBUFFER, framebuffer_);
-  fn_.BindFramebuffer(GL_DRAW_FRAMEBUFFER, layerFramebuffer_);
-  fn_.BlitFramebuffer(0, 0, w, h, 0, 0, w, h, GL_COLOR_BUFFER_BIT | layerDepthBits_, GL_NEAREST);
-  fn_.BindFramebuffer(GL_FRAMEBUFFER, framebuffer_);
+  if (layerCopies_) {
+    CopyLayer(true);
+  } else {
+    // A blit is clipped by the scissor, and only by it.
+    Enable(GL_SCISSOR_TEST, false, scissorTest_);
+    const auto w = static_cast<GLint>(width_), h = static_cast<GLint>(height_);
+    fn_.BindFramebuffer(GL_READ_FRAMEBUFFER, framebuffer_);
+    fn_.BindFramebuffer(GL_DRAW_FRAMEBUFFER, layerFramebuffer_);
+    fn_.BlitFramebuffer(0, 0, w, h, 0, 0, w, h, GL_COLOR_BUFFER_BIT | layerDepthBits_, GL_NEAREST);
+    fn_.BindFramebuffer(GL_FRAMEBUFFER, framebuffer_);
+  }
   if (glGetError() != GL_NO_ERROR) {
     // The formats did not match after all: frames are drawn in full from now on.
     layerBroken_ = true;
@@ -600,6 +636,11 @@ bool GLBackend::RestoreLayer(const DeviceState&, const RECT* depthRects, UINT co
   if (!LayerMatchesTarget()) {
     layerKept_ = false;
     return false;
+  }
+  if (layerCopies_) {
+    // Depth comes back whole: a copy costs less than clearing and picking rectangles.
+    CopyLayer(false);
+    return true;
   }
   Enable(GL_SCISSOR_TEST, false, scissorTest_);
   // Depth everywhere as a clear leaves it; the whole buffer, stencil included, is software

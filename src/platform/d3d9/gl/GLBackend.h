@@ -131,6 +131,8 @@ class GLBackend final : public RenderBackend {
   void DestroyLayer();
   // Whether the layer was kept from the target in use, at its size.
   bool LayerMatchesTarget() const;
+  // Copies the whole colour and depth from the target into the layer, or back.
+  void CopyLayer(bool intoLayer);
   void InitContextState();
   void ForgetShadows();
 
@@ -187,6 +189,11 @@ class GLBackend final : public RenderBackend {
   // The kept layer: its framebuffer, and for which target (by generation, bumped
   // whenever the target is made or destroyed) it was made and last filled.
   GLuint layerFramebuffer_ = 0, layerColour_ = 0, layerDepth_ = 0;
+  // With an off-screen target and image copies, the layer is a colour texture and a
+  // depth buffer in the target's own formats, copied whole (a plain memory copy in
+  // software GL) rather than blitted through a framebuffer.
+  GLuint layerColourTexture_ = 0;
+  bool layerCopies_ = false;
   GLbitfield layerDepthBits_ = 0;  // depth, with stencil when the target has it
   std::uint64_t targetGeneration_ = 0;
   std::uint64_t layerGeneration_ = 0;  // the target generation the layer was made for
