@@ -16,7 +16,8 @@ enum : std::uint16_t { kGenKeyRange = 43, kGenVelRange = 44, kGenInstrument = 41
 // Sample types: bits for the stereo links, and the ROM flag.
 enum : std::uint16_t { kRightSample = 2, kLeftSample = 4, kLinkedSample = 8, kRomSample = 0x8000 };
 
-// Keeps the game's own soundfont, written beside the pieces, apart from the system's.
+// The name of the game's own soundfont in its Data folder, beside the pieces it was cut
+// for (tools/sftrim/Run.cmake writes it under the same name).
 inline constexpr const char* kGameSoundFontName = "Instrumentos.sf2";
 
 struct Generator {
