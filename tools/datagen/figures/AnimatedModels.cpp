@@ -309,6 +309,7 @@ Clip Spin(const Skeleton& s, int bone) {
 Figure BuildFigure(int design, int player) {
   Figure fig;
   fig.mesh.pixelsPerUnit = look::kFieldPixelsPerUnit;
+  fig.mesh.fewestSegments = 4;
   const look::Rgb colour = look::kPlayer[player];
   Rig r;
   float period = 1.0f;
@@ -318,6 +319,8 @@ Figure BuildFigure(int design, int player) {
     case look::kReindeer: r = Reindeer(fig.mesh, colour); period = 1.1f; break;
     default: r = Penguin(fig.mesh, colour); period = 0.8f; break;
   }
+  fig.mesh.RemoveHidden();
+  fig.mesh.Weld();
   fig.skeleton = r.skeleton;
   fig.clips = {Idle(r), Run(r, period)};
   return fig;
@@ -338,6 +341,7 @@ Figure BuildMarker(int player) {
   m.Use(Glow(look::kGold, 0.4f), Colour(look::kGold));
   m.Torus(35, 3.4f, 20, 5, Translate({0, 0, z + 8}));
   m.Star(13, 5.5f, 4, 5, Translate({0, 0, z + 42}));
+  m.Weld();
   fig.clips = {Spin(fig.skeleton, bone)};
   return fig;
 }
