@@ -319,10 +319,13 @@ Figure BuildFigure(int design, int player) {
     case look::kReindeer: r = Reindeer(fig.mesh, colour); period = 1.1f; break;
     default: r = Penguin(fig.mesh, colour); period = 0.8f; break;
   }
-  fig.mesh.RemoveHidden();
-  fig.mesh.Weld();
   fig.skeleton = r.skeleton;
   fig.clips = {Idle(r), Run(r, period)};
+  // Parts on other bones hide a surface only if they do so all through both clips.
+  std::vector<std::vector<Xf>> poses;
+  for (const Pose& p : fig.skeleton.Sample(fig.clips, 3)) poses.push_back(fig.skeleton.Transforms(p));
+  fig.mesh.RemoveHidden(poses);
+  fig.mesh.Weld();
   return fig;
 }
 

@@ -325,7 +325,7 @@ void Mesh::Lathe(const std::vector<RZ>& profile, int segments, const Xf& xf) {
     solids_.push_back({Inverse(xf), profile, segments, pen.bone, first, triangles.size()});
 }
 
-bool Mesh::Inside(const Solid& s, V3 p) const {
+bool Mesh::Inside(const Solid& s, V3 p, float margin) const {
   const V3 q = s.toLocal.Point(p);
   const float rho = std::sqrt(q.x * q.x + q.y * q.y);
   // The faceted surface between two rings is flat: at the angle of q it lies farther from
@@ -335,9 +335,8 @@ bool Mesh::Inside(const Solid& s, V3 p) const {
   if (a < 0) a += 2 * kPi;
   const float fromMiddle = a - (std::floor(a / step) + 0.5f) * step;
   const float r = rho * std::cos(fromMiddle) / std::cos(step / 2);
-  // Inside the profile polygon (closed along the axis), and not within a small margin of
-  // its outline, where two surfaces touching would fight for the same pixels.
-  constexpr float kMargin = 0.05f;
+  // Inside the profile polygon (closed along the axis), and not within the margin of its
+  // outline.
   bool inside = false;
   float nearest = 1e30f;
   const std::size_t n = s.profile.size();
@@ -350,10 +349,13 @@ bool Mesh::Inside(const Solid& s, V3 p) const {
     const float dr = r - (u.r + t * er), dz = q.z - (u.z + t * ez);
     nearest = std::min(nearest, dr * dr + dz * dz);
   }
-  return inside && nearest > kMargin * kMargin;
+  return inside && nearest > margin * margin;
 }
 
-std::size_t Mesh::RemoveHidden() {
+std::size_t Mesh::RemoveHidden(const std::vector<std::vector<Xf>>& poses) {
+  std::vector<std::vector<Xf>> inverses(poses.size());
+  for (std::size_t k = 0; k < poses.size(); ++k)
+    for (const Xf& x : poses[k]) inverses[k].push_back(Inverse(x));
   std::vector<bool> hidden(triangles.size(), false);
   for (std::size_t t = 0; t < triangles.size(); ++t) {
     const V3 a = vertices[triangles[t][0]].p, b = vertices[triangles[t][1]].p,
@@ -365,9 +367,26 @@ std::size_t Mesh::RemoveHidden() {
     const V3 points[7] = {a, b, c, (a + b + c) * (1.0f / 3), (a + b) * 0.5f, (b + c) * 0.5f,
                           (c + a) * 0.5f};
     for (const Solid& s : solids_) {
-      if (s.bone != bone || (t >= s.firstTriangle && t < s.endTriangle)) continue;
+      if (t >= s.firstTriangle && t < s.endTriangle) continue;
+      if (s.bone != bone && poses.empty()) continue;
+      // A surface just under another fights it for the same pixels; across a joint the
+      // poses between the sampled ones may move it a little more.
+      const float margin = s.bone == bone ? 0.05f : 0.5f;
+      // At rest first: it rules out nearly every pair at once.
       bool all = true;
-      for (const V3& p : points) all = all && Inside(s, p);
+      for (const V3& p : points) all = all && Inside(s, p, margin);
+      if (s.bone != bone) {
+        const auto b = static_cast<std::size_t>(bone), sb = static_cast<std::size_t>(s.bone);
+        for (std::size_t k = 0; all && k < poses.size(); ++k) {
+          if (b >= poses[k].size() || sb >= poses[k].size()) {
+            all = false;
+            break;
+          }
+          // Where the triangle is, posed, in the rest space of the solid's bone.
+          const Xf toSolid = inverses[k][sb] * poses[k][b];
+          for (const V3& p : points) all = all && Inside(s, toSolid.Point(p), margin);
+        }
+      }
       if (all) {
         hidden[t] = true;
         break;

@@ -161,11 +161,12 @@ class Mesh {
   // skins each point once. Triangles left with two equal corners are dropped.
   void Weld();
   // Drops the triangles that lie wholly inside a closed, opaque lathe solid (a sphere,
-  // a tube, a closed body) bound to the same bone: a nose sunk into a head, the ends of
-  // a limb inside a shoe. Nothing of those is ever seen whatever pose the skeleton takes,
-  // yet each would be transformed, set up and depth-tested every frame. Returns how many
-  // went.
-  std::size_t RemoveHidden();
+  // a tube, a closed body): a nose sunk into a head, the ends of a limb inside a shoe or
+  // inside the body. Nothing of those is ever seen, yet each would be transformed, set up
+  // and depth-tested every frame. A solid on the triangle's own bone hides it in every
+  // pose; one on another bone only when it does so in each of `poses` (per pose, every
+  // bone's map of rest model space, see Skeleton::Transforms). Returns how many went.
+  std::size_t RemoveHidden(const std::vector<std::vector<Xf>>& poses = {});
   // Appends another mesh's geometry and materials.
   void Append(const Mesh& other);
 
@@ -179,7 +180,8 @@ class Mesh {
     std::size_t firstTriangle, endTriangle;
   };
   std::vector<Solid> solids_;
-  bool Inside(const Solid& s, V3 p) const;
+  // Inside the solid by more than `margin` (model units).
+  bool Inside(const Solid& s, V3 p, float margin) const;
 
   // How many of `requested` segments a circle of `radius` (before xf) needs on screen.
   int Segments(int requested, float radius, const Xf& xf) const;
