@@ -342,7 +342,8 @@ Figure BuildMarker(int player) {
   // A gem pointing down at the base, faceted so it glints as it turns.
   m.Lathe({{0, z - 48}, {30, z + 8}, {20, z + 22}, {0, z + 25}}, 6, Xf{});
   m.Use(Glow(look::kGold, 0.4f), Colour(look::kGold));
-  m.Torus(35, 3.4f, 20, 5, Translate({0, 0, z + 8}));
+  // A hoop under three pixels thick: a square section is as round as it can look.
+  m.Torus(35, 3.4f, 20, 4, Translate({0, 0, z + 8}));
   m.Star(13, 5.5f, 4, 5, Translate({0, 0, z + 42}));
   m.Weld();
   fig.clips = {Spin(fig.skeleton, bone)};
