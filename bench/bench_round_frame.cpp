@@ -1,11 +1,12 @@
 // The drawn frame of a 4-player round on the real OpenGL backend, with the generated
-// content: one mode on one terrain (the arguments), players running, the world's Update,
+// content: one mode on one terrain, with or without the kept layer of still scenery (the
+// arguments), players running, the world's Update,
 // the scene, the score display and Present. The same seed gives the same round every run,
 // so content and backend changes compare where the game's own frame-time run (which
 // picks terrains at random) cannot. Reports frames per second and the processor time per
 // frame of the whole process, the software rasteriser's threads included, which depends
 // far less on how busy the machine is. Needs a display (run it under Xvfb at 800 × 600).
-// A third argument draws only part of the world, so that one share of the frame can be
+// A fourth argument draws only part of the world, so that one share of the frame can be
 // told from the rest: 0 everything, 1 only the animated figures and markers, 2 no 3D
 // model at all (clear, interface and present).
 #include <benchmark/benchmark.h>
@@ -17,6 +18,7 @@
 #include "app/GraphicsDevice.h"
 #include "engine/materials/ModelManager.h"
 #include "engine/scene/AnimatedDrawable.h"
+#include "engine/scene/RenderQueue.h"
 #include "engine/scene/Scene.h"
 #include "gameplay/MatchWorld.h"
 #include "platform/Random.h"
@@ -73,7 +75,8 @@ void BM_RoundFrame(benchmark::State& state) {
   }
   const int mode = static_cast<int>(state.range(0));
   const int terrain = static_cast<int>(state.range(1));
-  const int drawn = static_cast<int>(state.range(2));
+  const bool layer = state.range(2) != 0;
+  const int drawn = static_cast<int>(state.range(3));
   GLWindow gl;
   if (!gl.Open(false)) {
     state.SkipWithError(gl.error().c_str());
@@ -102,6 +105,7 @@ void BM_RoundFrame(benchmark::State& state) {
   world->mode->StartRound();
   world->mode->terrain.SetModel(g_modelManager->Acquire("Terreno" + std::to_string(terrain) + ".X"));
   for (int i = 0; i < 4; ++i) world->byRoundScore[i] = world->byWins[i] = &world->players[i];
+  g_renderQueue->useLayer = layer;
 
   // Each player runs round a square of its own, so the figures animate and move about.
   static const D3DXVECTOR3 kHeadings[4] = {{1, 0, 0}, {0, 1, 0}, {-1, 0, 0}, {0, -1, 0}};
@@ -138,15 +142,16 @@ void BM_RoundFrame(benchmark::State& state) {
 }  // namespace
 
 // Arguments: mode (0 bags, 1 snowman, 2 trees), terrain (0 village, 1 clearing, 2 lake),
-// what is drawn (0 everything, 1 animated models only, 2 no 3D model).
+// kept layer (0 off: everything drawn every frame, 1 on), what is drawn (0 everything,
+// 1 animated models only, 2 no 3D model).
 // YULE_BENCH_FRAMES=N runs exactly N frames: under the profiler a timed run would stop
 // after the first.
 int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
   auto* b = benchmark::RegisterBenchmark("BM_RoundFrame", BM_RoundFrame)
-                ->ArgsProduct({{0, 1, 2}, {0, 1, 2}, {0}})
-                ->Args({0, 0, 1})
-                ->Args({0, 0, 2})
+                ->ArgsProduct({{0, 1, 2}, {0, 1, 2}, {0, 1}, {0}})
+                ->Args({0, 0, 1, 1})
+                ->Args({0, 0, 1, 2})
                 ->Unit(benchmark::kMillisecond)
                 ->UseRealTime();
   const char* frames = std::getenv("YULE_BENCH_FRAMES");

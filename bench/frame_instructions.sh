@@ -23,7 +23,7 @@ for dir in $DIRS; do
           YULE_BENCH_FRAMES="$FRAMES" YULE_BENCH_DATA="$dir" \
           valgrind --tool=callgrind --callgrind-out-file="$OUT/callgrind$name.$DRAWN.%p" \
           --toggle-collect='*MeasuredFrame*' "$BUILD_DIR/bench/bench_round_frame" \
-          --benchmark_filter="BM_RoundFrame/0/0/$DRAWN/" 2>&1)
+          --benchmark_filter="BM_RoundFrame/0/0/1/$DRAWN/" 2>&1)
   # The benchmark process is the one that collected; xvfb-run's helpers collect nothing.
   ir=$(echo "$log" | grep "Collected" | tr -d ',' | awk '{print $4}' | sort -n | tail -1)
   frames=$(echo "$log" | grep -o "measured_frames=[0-9]*" | cut -d= -f2)
