@@ -5,6 +5,7 @@
 
 #include "app/GraphicsDevice.h"
 #include "engine/gui/Font.h"
+#include "engine/gui/Texture.h"
 #include "engine/input/InputSystem.h"
 #include "engine/input/Keyboard.h"
 #include "engine/input/Mouse.h"
@@ -291,6 +292,15 @@ void GameApp::SetStripWidth() {
   countStrip.SetSourceRect(R(768, 167, 50 + 52 * (count - 1), 54));
 }
 
+// The figure strips stay: the match's score display shows the players' portraits.
+void GameApp::UnloadMenuPictures() {
+  if (menuBackground.texture) menuBackground.texture->Unload();
+}
+
+void GameApp::RestoreMenuPictures() {
+  if (menuBackground.texture) menuBackground.texture->Restore();
+}
+
 // ---------------------------------------------------------------------------------------
 // The common frame
 
@@ -433,6 +443,7 @@ void GameApp::PlayerSetupFrame() {
 
     if (hovered >= 0 && Clicked()) {
       if (hovered == 0) {
+        UnloadMenuPictures();
         g_matchWorld->NewMatch();
         screen = kMatch;
         return;
@@ -575,6 +586,7 @@ void GameApp::StandingsFrame() {
     } else if (overYes && Clicked()) {
       world.EndRound();
       world.RemovePlayersFromScene();
+      RestoreMenuPictures();
       confirmOpen = false;
       screen = kMainMenu;
       return;

@@ -106,6 +106,10 @@ class GameApp : public AppShell {
 
   bool PlayerTakesPart(int player) const;
   void SetStripWidth();
+  // The pictures that only the main menu draws give their device memory back while a
+  // match runs (its models load into that memory) and are read again on the way back.
+  void UnloadMenuPictures();
+  void RestoreMenuPictures();
   void TypeName();
   void EndOfRound();
 };
