@@ -62,7 +62,7 @@ wait $fpid
 
 for game in "${GAMES[@]}"; do
   cp "$game" "$WORK/yulerush"
-  (cd "$WORK" && exec env SDL_AUDIODRIVER=dummy ./yulerush) >/dev/null 2>"$OUT/game.err" &
+  (cd "$WORK" && exec env SDL_AUDIODRIVER=dummy ${MEMORY_GAME_ENV:-} ./yulerush) >/dev/null 2>"$OUT/game.err" &
   GAME_PID=$!
   find_game_window >/dev/null || fail "no window for $game"
   echo "== $game"
