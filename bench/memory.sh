@@ -5,7 +5,8 @@
 # resident memory now (VmRSS) and at its highest (VmHWM), and /proc/PID/smaps summed by
 # kind (heap and anonymous memory, library code and data, the game's own image) with the
 # largest mappings. The floor program (an empty GL window) runs under the same screen.
-# Several game binaries may be named: each runs in turn in the same run, for comparison.
+# Several game binaries may be named: each runs in turn in the same run, for comparison;
+# the seed of the random draw is fixed, so each plays the same round.
 # Measured, never asserted.
 # Usage: bench/memory.sh BUILD_DIR [SECONDS_OF_PLAY] [GAME_BINARY...]
 set -u
@@ -17,6 +18,7 @@ GAMES=("$@")
 OUT="$BUILD_DIR/artifacts/memory"
 mkdir -p "$OUT"
 gcc -O2 "$(dirname "$0")/floor.c" -o "$OUT/floor" $(pkg-config --cflags --libs sdl2) -lGL || fail "floor"
+gcc -O2 -shared -fPIC "$(dirname "$0")/fixed_time.c" -o "$OUT/fixed_time.so" || fail "fixed_time"
 
 WORK=$(make_work_dir)
 trap 'cleanup; rm -rf "$WORK"' EXIT
@@ -62,7 +64,7 @@ wait $fpid
 
 for game in "${GAMES[@]}"; do
   cp "$game" "$WORK/yulerush"
-  (cd "$WORK" && exec env SDL_AUDIODRIVER=dummy ${MEMORY_GAME_ENV:-} ./yulerush) >/dev/null 2>"$OUT/game.err" &
+  (cd "$WORK" && exec env SDL_AUDIODRIVER=dummy LD_PRELOAD="$OUT/fixed_time.so" ${MEMORY_GAME_ENV:-} ./yulerush) >/dev/null 2>"$OUT/game.err" &
   GAME_PID=$!
   find_game_window >/dev/null || fail "no window for $game"
   echo "== $game"

@@ -298,7 +298,8 @@ void GameApp::UnloadMenuPictures() {
 }
 
 void GameApp::RestoreMenuPictures() {
-  if (menuBackground.texture) menuBackground.texture->Restore();
+  if (menuBackground.texture && menuBackground.texture->IsUnloaded())
+    menuBackground.texture->Restore();
 }
 
 // ---------------------------------------------------------------------------------------
@@ -363,6 +364,7 @@ bool GameApp::PlayerTakesPart(int player) const {
 // Main menu
 
 void GameApp::MainMenuFrame() {
+  RestoreMenuPictures();
   MoveCursor();
   UpdateMusic();
   if (Released(DIK_ESCAPE)) {
@@ -586,7 +588,6 @@ void GameApp::StandingsFrame() {
     } else if (overYes && Clicked()) {
       world.EndRound();
       world.RemovePlayersFromScene();
-      RestoreMenuPictures();
       confirmOpen = false;
       screen = kMainMenu;
       return;

@@ -206,6 +206,7 @@ TEST_F(MatchScreensTest, TheMenuBackgroundIsGivenBackDuringAMatchAndReturnsIntac
     Click(300, 450);
     Click(300, 360);
     ASSERT_EQ(game->screen, GameApp::kMainMenu);
+    Frame();  // the menu's first frame
   };
   auto backgroundDrawn = [this, &background] {
     Log().Clear();
