@@ -295,11 +295,14 @@ void GameApp::SetStripWidth() {
 // The figure strips stay: the match's score display shows the players' portraits.
 void GameApp::UnloadMenuPictures() {
   if (menuBackground.texture) menuBackground.texture->Unload();
+  menuPicturesAway = true;
 }
 
+// Once per return: a file that can no longer be read is not tried again every frame.
 void GameApp::RestoreMenuPictures() {
-  if (menuBackground.texture && menuBackground.texture->IsUnloaded())
-    menuBackground.texture->Restore();
+  if (!menuPicturesAway) return;
+  menuPicturesAway = false;
+  if (menuBackground.texture) menuBackground.texture->Restore();
 }
 
 // ---------------------------------------------------------------------------------------

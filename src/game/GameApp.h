@@ -56,6 +56,7 @@ class GameApp : public AppShell {
   std::int32_t editingPlayer = -1;
   std::string savedName;
   bool confirmOpen = false;
+  bool menuPicturesAway = false;  // given back for a match, not yet read again
 
   // Shared.
   Sprite cursor;
