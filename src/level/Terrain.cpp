@@ -34,6 +34,7 @@ void SetUpMarker(AnimatedMeshNode* marker, const std::string& meshName) {
 void LoadTerrain(GameMode* mode) {
   const std::int32_t k = RandomInt(0, 2);
   mode->terrain.SetModel(AcquireModel("Terreno" + std::to_string(k) + ".X"));
+  mode->terrain.still = true;
   AddToScene(&mode->terrain);
 }
 

@@ -17,7 +17,10 @@
 #include "engine/scene/Scene.h"
 #include "gameplay/MatchWorld.h"
 #include "platform/Random.h"
+#include "platform/d3d9/Device9.h"
+#include "platform/d3d9/gl/GLBackend.h"
 #include "platform/d3dx9/D3DX9Sprite.h"
+#include "platform/win32/Win32.h"
 #include "support/TestServices.h"
 #include "support/GLWindow.h"
 
@@ -129,6 +132,105 @@ TEST_F(MatchGLTest, EachModeShowsTheFieldItemsBasesAndScoreDisplay) {
     EXPECT_FALSE(gl_.SaveArtifact(names[m]).empty());
     ASSERT_EQ(gl_.device()->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
   }
+  world->EndRound();
+  world->RemovePlayersFromScene();
+}
+
+// The scenery kept in the device's layer and copied back looks exactly as drawing
+// everything each frame does: a round of each mode played for a stretch with players
+// running about, carrying and delivering, each frame drawn both ways and compared pixel
+// for pixel (a depth rectangle too small would let a figure show through a tree, or hide
+// it). The background changes once part-way, so the layer is filled again. The last
+// mode runs in a larger window, drawn off-screen, where the layer is copied whole.
+TEST_F(MatchGLTest, KeptSceneryLooksExactlyAsDrawingItEveryFrame) {
+  if (std::filesystem::is_regular_file(DataFolder() + "Terreno0.X") == false)
+    GTEST_SKIP() << "no generated content in " << DataFolder();
+  world = g_matchWorld = new MatchWorld();
+  world->Init(800, 600);
+  world->playerCount = 4;
+  for (int i = 0; i < 4; ++i) world->players[i].figureIndex = i;
+  world->CreateFigures();
+  RenderQueue* layered = g_renderQueue;
+  RenderQueue everyFrame;
+  everyFrame.useLayer = false;
+  constexpr int kFrames = 40;
+  auto drawsIntoWindow = [&] {
+    return platform::d3d9::gl::AsGLBackend(
+               &static_cast<platform::d3d9::Device9*>(gl_.device())->Backend())
+        ->DrawsIntoWindow();
+  };
+  for (int m = 0; m < 3; ++m) {
+    SCOPED_TRACE("mode " + std::to_string(m));
+    if (m == 2) {
+      RECT r{};
+      GetWindowRect(gl_.window(), &r);
+      SetWindowPos(gl_.window(), nullptr, 0, 0, r.right - r.left + 100, r.bottom - r.top + 100,
+                   SWP_NOMOVE | SWP_NOZORDER);
+      gl_.PumpMessages();
+    }
+    platform::SeedRandom(2000 + m);
+    world->EndRound();
+    world->currentMode = world->lastMode = m;
+    world->mode = m == 0   ? static_cast<GameMode*>(new BagMode(world))
+                  : m == 1 ? static_cast<GameMode*>(new SnowmanMode(world))
+                           : static_cast<GameMode*>(new TreeMode(world));
+    world->mode->StartRound();
+    for (int i = 0; i < 4; ++i) world->byRoundScore[i] = &world->players[i];
+    // A still bag between the camera and player 0, who stands behind it: the figure
+    // shows above it only if the depth under the figure came back from the layer.
+    ModelNode screen;
+    screen.SetModel(g_modelManager->Acquire("Bolsa.X"));
+    screen.still = true;
+    const D3DXVECTOR3 eye = g_scene->camera->WorldPosition();
+    const D3DXVECTOR3 spot = world->players[0].position;
+    screen.SetPosition(spot + (eye - spot) * 0.12f);
+    g_scene->AddNode(&screen);
+    const auto saves = layered->layerSaves, restored = layered->layerFrames;
+    int differing = 0, worstFrame = -1;
+    for (int f = 0; f < kFrames; ++f) {
+      // Each player heads for an item, or home once carrying; the first one taken
+      // is carried and delivered within the stretch.
+      for (int i = 0; i < 4; ++i) {
+        Player& p = world->players[i];
+        Item* item = FirstLying();
+        D3DXVECTOR3 goal = p.IsCarrying() || !item ? p.base.position : item->position;
+        D3DXVECTOR3 d = goal - p.position;
+        d.z = 0;
+        if (D3DXVec3Length(&d) > 1e-3f) D3DXVec3Normalize(&p.heading, &d);
+        p.speed = i == 0 ? 0.0f : 30.0f + 10.0f * i;
+      }
+      if (f == kFrames / 2) g_scene->SetBackgroundColour(0.1f, 0.2f, 0.3f, 1.0f);
+      g_frameTime = 1.0f / 30.0f;
+      world->Update();
+      Draw();
+      ASSERT_TRUE(gl_.ReadBack());
+      const std::vector<std::uint32_t> kept = gl_.pixels();
+      // The same frame again, everything drawn: no time passes, so the poses stand.
+      g_frameTime = 0.0f;
+      g_renderQueue = &everyFrame;
+      Draw();
+      g_renderQueue = layered;
+      ASSERT_TRUE(gl_.ReadBack());
+      int diff = 0;
+      for (std::size_t k = 0; k < kept.size(); ++k) diff += (kept[k] & 0xFFFFFF) != (gl_.pixels()[k] & 0xFFFFFF);
+      if (diff > differing) {
+        differing = diff;
+        worstFrame = f;
+      }
+      ASSERT_EQ(gl_.device()->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+    }
+    EXPECT_EQ(differing, 0) << "pixels differ, worst at frame " << worstFrame;
+    EXPECT_EQ(drawsIntoWindow(), m < 2);
+    // Filled when the round's scenery settled and again after the background changed;
+    // nearly every other frame started from the layer.
+    EXPECT_LE(layered->layerSaves - saves, 3u);
+    EXPECT_GE(layered->layerFrames - restored, static_cast<std::uint64_t>(kFrames - 6));
+    g_scene->RemoveNode(&screen);
+    if (m == 0) {
+      EXPECT_FALSE(gl_.SaveArtifact("gameplay/kept_scenery").empty());
+    }
+  }
+  g_frameTime = 1.0f / 30.0f;
   world->EndRound();
   world->RemovePlayersFromScene();
 }

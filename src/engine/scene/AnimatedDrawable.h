@@ -21,4 +21,11 @@ class AnimatedDrawable : public RenderableNode {
   // from this node's world matrix.
   virtual void RefreshPose() = 0;
   virtual void AdvanceAndRefresh() = 0;
+  // A world-space sphere holding everything DrawMesh draws in any pose; false when not
+  // known (what is drawn over the kept layer is then tested against all of its depth).
+  virtual bool DrawnSphere(D3DXVECTOR3* centre, float* radius) const {
+    (void)centre;
+    (void)radius;
+    return false;
+  }
 };

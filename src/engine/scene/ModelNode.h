@@ -22,6 +22,9 @@ class ModelNode : public RenderableNode {
   bool SetModel(Model* model);
 
   Model* model = nullptr;  // not owned: the model manager owns it
+  // Scenery that stays put: its opaque items go into the layer the device keeps, drawn
+  // again only when something about them (or the camera, lights, ...) changed.
+  bool still = false;
   std::vector<DrawItem>
       items;  // point at this node's worldMatrix: the node must not move in memory
 };

@@ -6,12 +6,21 @@
 //
 // The groups are kept from frame to frame with their lists emptied, so a steady scene
 // fills the queue without allocating; a group left empty is skipped when flushing.
+//
+// Opaque items of still models (scenery) are drawn first, into a layer the device keeps;
+// while they, the camera, the lights and the background stay exactly as they were, later
+// frames start from that layer instead of drawing them again, and everything else is
+// tested against the scenery's depth inside the screen rectangles it can cover.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <unordered_map>
 #include <utility>
 #include <vector>
+
+#include "platform/d3d9/D3D9.h"
+#include "platform/d3dx9/D3DX9Math.h"
 
 class AnimatedDrawable;
 class DrawItem;
@@ -59,11 +68,55 @@ class RenderQueue {
   std::vector<AnimatedDrawable*> opaqueAnimated;
   std::vector<AnimatedDrawable*> blendedAnimated;
 
+  // The still models' opaque items this frame, and the other model nodes (drawn over the
+  // layer: their depth rectangles).
+  std::vector<DrawItem*> stillItems;
+  std::vector<const ModelNode*> movingModels;
+
+  // Whether still items may go into the kept layer (off: every frame is drawn in full).
+  bool useLayer = true;
+  // Frames started from the layer, and times it was filled.
+  std::uint64_t layerFrames = 0;
+  std::uint64_t layerSaves = 0;
+
+  // Everything the look of one still item depends on.
+  struct StillRecord {
+    const DrawItem* item = nullptr;
+    const void* subset = nullptr;
+    const Material* material = nullptr;
+    D3DMATERIAL9 materialValues{};
+    const RenderStateSet* states = nullptr;
+    std::uint64_t statesHash = 0;
+    const void* textures[2] = {nullptr, nullptr};
+    D3DXMATRIX world;
+  };
+  // And what the whole frame's look depends on.
+  struct FrameRecord {
+    D3DMATRIX view{}, projection{};
+    D3DVIEWPORT9 viewport{};
+    float clearColour[4] = {0, 0, 0, 0};
+    D3DLIGHT9 lights[8]{};
+    BOOL lightOn[8]{};
+  };
+
  private:
   void AddOpaque(DrawItem* item);
   void FlushOpaqueBatches();
   void FlushSortedItems();
   void FlushBlendedAnimated();
+  // Draws the still items (grouped by their states) after a clear.
+  void DrawStillItems();
+  // Fills `records` and `frame` with this frame's still items and frame state.
+  void RecordStill();
+  // This frame's depth rectangles of everything drawn over the layer; false when some
+  // cannot be bounded (then the whole depth comes back).
+  bool CollectDepthRects();
+
+  std::vector<StillRecord> records_, previousRecords_, keptRecords_;
+  FrameRecord frame_{}, previousFrame_{}, keptFrame_{};
+  bool layerKept_ = false;
+  std::vector<RECT> depthRects_;
+  std::vector<const DrawItem*> stillOrder_;
 };
 
 extern RenderQueue* g_renderQueue;

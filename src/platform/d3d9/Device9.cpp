@@ -4,6 +4,7 @@
 
 #include "platform/d3d9/D3D9Defaults.h"
 #include "platform/d3d9/D3D9Headless.h"
+#include "platform/d3d9/Layer.h"
 
 namespace platform::d3d9 {
 
@@ -150,6 +151,31 @@ HRESULT Device9::EndScene() {
   if (!inScene_) return D3DERR_INVALIDCALL;
   inScene_ = false;
   return D3D_OK;
+}
+
+bool Device9::LayerUsable() {
+  const D3DVIEWPORT9& vp = state_.viewport;
+  return inScene_ && !Lost() && vp.X == 0 && vp.Y == 0 && vp.Width >= params_.BackBufferWidth &&
+         vp.Height >= params_.BackBufferHeight;
+}
+
+bool Device9::SaveLayer() {
+  if (RecordAndCheck("SaveLayer", {})) return false;
+  return LayerUsable() && backend_->SaveLayer(state_);
+}
+
+bool Device9::RestoreLayer(const RECT* depthRects, UINT count) {
+  if (RecordAndCheck("RestoreLayer", {count})) return false;
+  if (count > 0 && !depthRects) return false;
+  return LayerUsable() && backend_->RestoreLayer(state_, depthRects, count);
+}
+
+bool SaveLayer(IDirect3DDevice9* device) {
+  return device && static_cast<Device9*>(device)->SaveLayer();
+}
+
+bool RestoreLayer(IDirect3DDevice9* device, const RECT* depthRects, UINT count) {
+  return device && static_cast<Device9*>(device)->RestoreLayer(depthRects, count);
 }
 
 HRESULT Device9::Clear(DWORD count, const void* rects, DWORD flags, D3DCOLOR colour, float z,

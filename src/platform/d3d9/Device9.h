@@ -62,12 +62,18 @@ class Device9 final : public RefCounted<IDirect3DDevice9> {
                                  D3DFORMAT indexFormat, const void* vertices,
                                  UINT stride) override;
 
+  // The kept layer (see RenderBackend): only inside a scene, on a device that is not lost,
+  // with a viewport covering the whole back buffer.
+  bool SaveLayer();
+  bool RestoreLayer(const RECT* depthRects, UINT count);
+
   RenderBackend& Backend() { return *backend_; }
   const DeviceState& State() const { return state_; }
 
  private:
   void ResetStateToDefaults();
   bool Lost();  // true while draws must be dropped
+  bool LayerUsable();
   void ReleaseBindings();
 
   std::unique_ptr<RenderBackend> backend_;

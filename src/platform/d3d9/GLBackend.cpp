@@ -169,6 +169,7 @@ bool GLBackend::WindowFitsBackBuffer() {
 }
 
 bool GLBackend::CreateTarget() {
+  ++targetGeneration_;
   const GLenum colourFormat = alphaFormat_ ? GL_RGBA8 : GL_RGB8;
   const auto w = static_cast<GLsizei>(width_), h = static_cast<GLsizei>(height_);
   fn_.GenFramebuffers(1, &framebuffer_);
@@ -207,6 +208,7 @@ bool GLBackend::CreateTarget() {
 }
 
 void GLBackend::DestroyTarget() {
+  ++targetGeneration_;
   if (framebuffer_) {
     fn_.BindFramebuffer(GL_FRAMEBUFFER, 0);
     fn_.DeleteFramebuffers(1, &framebuffer_);
@@ -253,6 +255,7 @@ void GLBackend::ClearNewBackBuffer() {
 }
 
 void GLBackend::DestroyBackBuffer() {
+  DestroyLayer();
   DestroyTarget();
   width_ = height_ = 0;
 }
@@ -504,6 +507,164 @@ void GLBackend::DrawTargetIntoWindow(int x, int y, int w, int h, bool exact) {
   glMatrixMode(GL_TEXTURE);
   glPopMatrix();
   glPopAttrib();
+}
+
+bool GLBackend::CreateLayer() {
+  DestroyLayer();
+  // Depth (and stencil) are copied as they are, so the layer's format must be the
+  // target's own.
+  GLenum depthFormat = 0;
+  layerDepthBits_ = GL_DEPTH_BUFFER_BIT;
+  if (framebuffer_) {
+    depthFormat = stencilFormat_ ? GL_DEPTH24_STENCIL8 : GL_DEPTH_COMPONENT24;
+    if (stencilFormat_) layerDepthBits_ |= GL_STENCIL_BUFFER_BIT;
+  } else {
+    GLint depthBits = 0, stencilBits = 0;
+    fn_.BindFramebuffer(GL_FRAMEBUFFER, 0);
+    glGetIntegerv(GL_DEPTH_BITS, &depthBits);
+    glGetIntegerv(GL_STENCIL_BITS, &stencilBits);
+    if (depthBits == 24 && stencilBits == 8) {
+      depthFormat = GL_DEPTH24_STENCIL8;
+      layerDepthBits_ |= GL_STENCIL_BUFFER_BIT;
+    } else if (depthBits == 24 && stencilBits == 0) {
+      depthFormat = GL_DEPTH_COMPONENT24;
+    } else if (depthBits == 16 && stencilBits == 0) {
+      depthFormat = GL_DEPTH_COMPONENT16;
+    } else {
+      return false;
+    }
+  }
+  const auto w = static_cast<GLsizei>(width_), h = static_cast<GLsizei>(height_);
+  layerCopies_ = framebuffer_ && fn_.CopyImageSubData;
+  if (layerCopies_) {
+    glGenTextures(1, &layerColourTexture_);
+    glBindTexture(GL_TEXTURE_2D, layerColourTexture_);
+    glTexImage2D(GL_TEXTURE_2D, 0, alphaFormat_ ? GL_RGBA8 : GL_RGB8, w, h, 0, GL_BGRA,
+                 GL_UNSIGNED_BYTE, nullptr);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, 0);
+    glBindTexture(GL_TEXTURE_2D, 0);
+    for (auto& bound : boundTexture_) bound.Forget();
+    fn_.GenRenderbuffers(1, &layerDepth_);
+    fn_.BindRenderbuffer(GL_RENDERBUFFER, layerDepth_);
+    fn_.RenderbufferStorage(GL_RENDERBUFFER, depthFormat, w, h);
+    fn_.BindRenderbuffer(GL_RENDERBUFFER, 0);
+    layerGeneration_ = targetGeneration_;
+    return layerColourTexture_ && layerDepth_;
+  }
+  fn_.GenFramebuffers(1, &layerFramebuffer_);
+  GLuint buffers[2] = {0, 0};
+  fn_.GenRenderbuffers(2, buffers);
+  layerColour_ = buffers[0];
+  layerDepth_ = buffers[1];
+  fn_.BindFramebuffer(GL_FRAMEBUFFER, layerFramebuffer_);
+  fn_.BindRenderbuffer(GL_RENDERBUFFER, layerColour_);
+  fn_.RenderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, w, h);
+  fn_.FramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, layerColour_);
+  fn_.BindRenderbuffer(GL_RENDERBUFFER, layerDepth_);
+  fn_.RenderbufferStorage(GL_RENDERBUFFER, depthFormat, w, h);
+  fn_.FramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER, layerDepth_);
+  if (layerDepthBits_ & GL_STENCIL_BUFFER_BIT)
+    fn_.FramebufferRenderbuffer(GL_FRAMEBUFFER, GL_STENCIL_ATTACHMENT, GL_RENDERBUFFER, layerDepth_);
+  fn_.BindRenderbuffer(GL_RENDERBUFFER, 0);
+  const bool complete = fn_.CheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
+  fn_.BindFramebuffer(GL_FRAMEBUFFER, framebuffer_);
+  if (!complete) {
+    DestroyLayer();
+    return false;
+  }
+  layerGeneration_ = targetGeneration_;
+  return true;
+}
+
+void GLBackend::DestroyLayer() {
+  if (layerFramebuffer_) fn_.DeleteFramebuffers(1, &layerFramebuffer_);
+  if (layerColourTexture_) {
+    glDeleteTextures(1, &layerColourTexture_);
+    for (auto& bound : boundTexture_) bound.Forget();
+  }
+  layerColourTexture_ = 0;
+  const GLuint buffers[2] = {layerColour_, layerDepth_};
+  if (layerColour_ || layerDepth_) fn_.DeleteRenderbuffers(2, buffers);
+  layerFramebuffer_ = layerColour_ = layerDepth_ = 0;
+  layerKept_ = false;
+}
+
+bool GLBackend::LayerMatchesTarget() const {
+  return (layerFramebuffer_ || layerColourTexture_) && layerGeneration_ == targetGeneration_;
+}
+
+void GLBackend::CopyLayer(bool intoLayer) {
+  const auto w = static_cast<GLsizei>(width_), h = static_cast<GLsizei>(height_);
+  const GLuint colour[2] = {colourTexture_, layerColourTexture_};
+  const GLuint depth[2] = {depthBuffer_, layerDepth_};
+  const int from = intoLayer ? 0 : 1, to = 1 - from;
+  fn_.CopyImageSubData(colour[from], GL_TEXTURE_2D, 0, 0, 0, 0, colour[to], GL_TEXTURE_2D, 0, 0, 0,
+                       0, w, h, 1);
+  fn_.CopyImageSubData(depth[from], GL_RENDERBUFFER, 0, 0, 0, 0, depth[to], GL_RENDERBUFFER, 0, 0,
+                       0, 0, w, h, 1);
+}
+
+bool GLBackend::SaveLayer(const DeviceState&) {
+  layerKept_ = false;
+  if (layerBroken_ || !width_ || !MakeCurrent()) return false;
+  if (!LayerMatchesTarget() && !CreateLayer()) return false;
+  while (glGetError() != GL_NO_ERROR) {
+  }
+  if (layerCopies_) {
+    CopyLayer(true);
+  } else {
+    // A blit is clipped by the scissor, and only by it.
+    Enable(GL_SCISSOR_TEST, false, scissorTest_);
+    const auto w = static_cast<GLint>(width_), h = static_cast<GLint>(height_);
+    fn_.BindFramebuffer(GL_READ_FRAMEBUFFER, framebuffer_);
+    fn_.BindFramebuffer(GL_DRAW_FRAMEBUFFER, layerFramebuffer_);
+    fn_.BlitFramebuffer(0, 0, w, h, 0, 0, w, h, GL_COLOR_BUFFER_BIT | layerDepthBits_, GL_NEAREST);
+    fn_.BindFramebuffer(GL_FRAMEBUFFER, framebuffer_);
+  }
+  if (glGetError() != GL_NO_ERROR) {
+    // The formats did not match after all: frames are drawn in full from now on.
+    layerBroken_ = true;
+    DestroyLayer();
+    return false;
+  }
+  layerKept_ = true;
+  return true;
+}
+
+bool GLBackend::RestoreLayer(const DeviceState&, const RECT* depthRects, UINT count) {
+  if (!layerKept_ || !width_ || !MakeCurrent()) return false;
+  if (!LayerMatchesTarget()) {
+    layerKept_ = false;
+    return false;
+  }
+  if (layerCopies_) {
+    // Depth comes back whole: a copy costs less than clearing and picking rectangles.
+    CopyLayer(false);
+    return true;
+  }
+  Enable(GL_SCISSOR_TEST, false, scissorTest_);
+  // Depth everywhere as a clear leaves it; the whole buffer, stencil included, is software
+  // GL's fast path.
+  if (depthMask_.Set(true)) glDepthMask(GL_TRUE);
+  if (stencilWriteMask_.Set(0xFFFFFFFFu)) glStencilMask(0xFFFFFFFFu);
+  glClearDepth(1);
+  glClearStencil(0);
+  glClear(GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
+  const auto w = static_cast<GLint>(width_), h = static_cast<GLint>(height_);
+  fn_.BindFramebuffer(GL_READ_FRAMEBUFFER, layerFramebuffer_);
+  fn_.BindFramebuffer(GL_DRAW_FRAMEBUFFER, framebuffer_);
+  fn_.BlitFramebuffer(0, 0, w, h, 0, 0, w, h, GL_COLOR_BUFFER_BIT, GL_NEAREST);
+  for (UINT i = 0; i < count; ++i) {
+    // Direct3D's rows count from the top, GL's from the bottom.
+    const GLint x0 = std::clamp<GLint>(depthRects[i].left, 0, w);
+    const GLint x1 = std::clamp<GLint>(depthRects[i].right, 0, w);
+    const GLint y0 = std::clamp<GLint>(h - depthRects[i].bottom, 0, h);
+    const GLint y1 = std::clamp<GLint>(h - depthRects[i].top, 0, h);
+    if (x0 >= x1 || y0 >= y1) continue;
+    fn_.BlitFramebuffer(x0, y0, x1, y1, x0, y0, x1, y1, layerDepthBits_, GL_NEAREST);
+  }
+  fn_.BindFramebuffer(GL_FRAMEBUFFER, framebuffer_);
+  return true;
 }
 
 bool GLBackend::ReadBack(std::vector<std::uint32_t>* argb, UINT* width, UINT* height) {

@@ -12,7 +12,10 @@ bool g_lossUnseen = false;  // away since the device last asked
 class NullBackend final : public RenderBackend {
  public:
   bool Create(HWND, const D3DPRESENT_PARAMETERS&) override { return true; }
-  bool Reset(const D3DPRESENT_PARAMETERS&) override { return true; }
+  bool Reset(const D3DPRESENT_PARAMETERS&) override {
+    layerKept_ = false;
+    return true;
+  }
   bool IsWindowLost() override { return g_windowLost; }
   bool TakeWindowLoss() override {
     const bool lost = g_lossUnseen;
@@ -31,6 +34,16 @@ class NullBackend final : public RenderBackend {
   // Nothing is held elsewhere, so the memory copy stays.
   void UploadTexture(Texture9*) override {}
   bool ReadTextureLevel(Texture9*, UINT, BYTE*) override { return false; }
+  // Nothing is drawn, so a kept layer holds nothing either; it is kept and lost as the
+  // real one is, so that what the callers skip can be checked headless.
+  bool SaveLayer(const DeviceState&) override {
+    layerKept_ = true;
+    return true;
+  }
+  bool RestoreLayer(const DeviceState&, const RECT*, UINT) override { return layerKept_; }
+
+ private:
+  bool layerKept_ = false;
 };
 
 }  // namespace

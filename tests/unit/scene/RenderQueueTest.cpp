@@ -2,6 +2,7 @@
 // subsets, far-to-near order of see-through ones, listeners, and the animated passes.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -301,6 +302,93 @@ TEST_F(RenderQueueTest, AnimatedNodesDrawOpaqueFirstThenBackAndFrontFacesOfSeeTh
   // The shared set is left culling clockwise.
   EXPECT_EQ(blendStates[D3DRS_CULLMODE].value, static_cast<DWORD>(D3DCULL_CW));
   EXPECT_TRUE(queue.opaqueAnimated.empty() && queue.blendedAnimated.empty());
+}
+
+// A still model's opaque subsets go into the device's kept layer once they looked the
+// same two frames running, and later frames start from it; anything their look depends
+// on makes the queue draw them again. A still model's see-through subset, and every
+// other model, are drawn every frame.
+TEST_F(RenderQueueTest, StillSceneryIsKeptUntilSomethingItsLookDependsOnChanges) {
+  Model* ground = MakeModel({{&opaqueStates, &materials[0], &textures[0]},
+                             {&blendStates, &materials[2], &textures[1]}});
+  Model* groundInSnow = MakeModel({{&opaqueStates, &materials[1], &textures[0]},
+                                   {&blendStates, &materials[2], &textures[1]}});
+  Model* crate = MakeModel({{&opaqueStates, &materials[1], &textures[0]}});
+  ModelNode* still = MakeNode(ground, 50);
+  still->still = true;
+  ModelNode* moving = MakeNode(crate, 20);
+  IDirect3DDevice9* device = g_graphicsDevice->GetDevice();
+  enum Outcome { kDrawn, kDrawnAndKept, kRestored };
+  auto frame = [&] {
+    queue.SubmitModel(still);
+    queue.SubmitModel(moving);
+    const auto kept = queue.layerSaves, restored = queue.layerFrames;
+    Log().Clear();
+    EXPECT_EQ(device->BeginScene(), D3D_OK);
+    queue.Flush();
+    EXPECT_EQ(device->EndScene(), D3D_OK);
+    int stillDraws = 0, movingDraws = 0;
+    for (const std::string& s : DrawTrace()) {
+      stillDraws += s == "W50";
+      movingDraws += s == "W20";
+    }
+    EXPECT_EQ(movingDraws, 1);
+    if (queue.layerFrames > restored) {
+      EXPECT_EQ(stillDraws, 1) << "only the see-through subset over the layer";
+      EXPECT_EQ(Log().Count("Clear"), 0);
+      return kRestored;
+    }
+    EXPECT_EQ(stillDraws, 2);
+    EXPECT_EQ(Log().Count("Clear"), 1);
+    return queue.layerSaves > kept ? kDrawnAndKept : kDrawn;
+  };
+  using Pattern = std::vector<Outcome>;
+  auto frames = [&](int n) {
+    Pattern out;
+    for (int i = 0; i < n; ++i) out.push_back(frame());
+    return out;
+  };
+  EXPECT_EQ(frames(4), (Pattern{kDrawn, kDrawnAndKept, kRestored, kRestored}));
+
+  D3DLIGHT9 light{};
+  light.Type = D3DLIGHT_DIRECTIONAL;
+  light.Direction = {0, -1, 0};
+  D3DMATRIX view{};
+  view._11 = view._22 = view._33 = view._44 = 1;
+  view._41 = 3;
+  const struct {
+    const char* what;
+    std::function<void()> change;
+  } changes[] = {
+      {"the model moves", [&] { still->SetPosition({50, 1, 0}); still->RebuildMatrices(); }},
+      {"its material's colour", [&] { materials[0].material.Diffuse.g = 0.75f; }},
+      {"a render state of its set", [&] { opaqueStates.Set(D3DRS_FOGENABLE, 1); }},
+      {"a texture of its set", [&] { ground->subsets[0].textures.Set(0, &textures[1]); }},
+      {"the camera", [&] { device->SetTransform(D3DTS_VIEW, &view); }},
+      {"a light", [&] { device->SetLight(0, &light); device->LightEnable(0, TRUE); }},
+      {"the background", [&] { g_graphicsDevice->clearColour[1] = 0.25f; }},
+      {"its model", [&] { still->SetModel(groundInSnow); }},
+  };
+  for (const auto& c : changes) {
+    SCOPED_TRACE(c.what);
+    c.change();
+    EXPECT_EQ(frames(3), (Pattern{kDrawn, kDrawnAndKept, kRestored}));
+  }
+
+  // A reset loses the layer (and puts the device's transforms back to their defaults).
+  ASSERT_EQ(device->Reset(&g_graphicsDevice->presentParams), D3D_OK);
+  EXPECT_EQ(frames(3), (Pattern{kDrawn, kDrawnAndKept, kRestored}));
+  // Without the layer every frame is drawn in full; back on, it is kept at once.
+  queue.useLayer = false;
+  EXPECT_EQ(frames(3), (Pattern{kDrawn, kDrawn, kDrawn}));
+  queue.useLayer = true;
+  EXPECT_EQ(frames(2), (Pattern{kDrawnAndKept, kRestored}));
+  // With no still model in a frame the queue clears and draws as ever.
+  queue.SubmitModel(moving);
+  Log().Clear();
+  queue.Flush();
+  EXPECT_EQ(Log().Count("Clear"), 1);
+  EXPECT_EQ(Log().Count("RestoreLayer") + Log().Count("SaveLayer"), 0);
 }
 
 TEST_F(RenderQueueTest, NullModelIsRejected) {

@@ -86,6 +86,8 @@ class GLBackend final : public RenderBackend {
   void IndexBufferDestroyed(IndexBuffer9* buffer) override;
   void UploadTexture(Texture9* texture) override;
   bool ReadTextureLevel(Texture9* texture, UINT level, BYTE* out) override;
+  bool SaveLayer(const DeviceState& state) override;
+  bool RestoreLayer(const DeviceState& state, const RECT* depthRects, UINT count) override;
 
   // The back buffer as ARGB words, top row first.
   bool ReadBack(std::vector<std::uint32_t>* argb, UINT* width, UINT* height);
@@ -123,6 +125,14 @@ class GLBackend final : public RenderBackend {
   // Draws the off-screen target into the window's rectangle (x, y, w, h), GL's origin.
   void DrawTargetIntoWindow(int x, int y, int w, int h, bool exact);
   void ApplyWindowMode(const D3DPRESENT_PARAMETERS& params);
+  // The kept layer's framebuffer, in formats matching the target in use; false if the
+  // target's depth format has no renderbuffer twin.
+  bool CreateLayer();
+  void DestroyLayer();
+  // Whether the layer was kept from the target in use, at its size.
+  bool LayerMatchesTarget() const;
+  // Copies the whole colour and depth from the target into the layer, or back.
+  void CopyLayer(bool intoLayer);
   void InitContextState();
   void ForgetShadows();
 
@@ -176,6 +186,19 @@ class GLBackend final : public RenderBackend {
   static int WatchWindowEvents(void* backend, SDL_Event* event);
   int windowedWidth_ = 0, windowedHeight_ = 0;  // the window's size before full screen
   GLuint whiteTexture_ = 0;
+  // The kept layer: its framebuffer, and for which target (by generation, bumped
+  // whenever the target is made or destroyed) it was made and last filled.
+  GLuint layerFramebuffer_ = 0, layerColour_ = 0, layerDepth_ = 0;
+  // With an off-screen target and image copies, the layer is a colour texture and a
+  // depth buffer in the target's own formats, copied whole (a plain memory copy in
+  // software GL) rather than blitted through a framebuffer.
+  GLuint layerColourTexture_ = 0;
+  bool layerCopies_ = false;
+  GLbitfield layerDepthBits_ = 0;  // depth, with stencil when the target has it
+  std::uint64_t targetGeneration_ = 0;
+  std::uint64_t layerGeneration_ = 0;  // the target generation the layer was made for
+  bool layerKept_ = false;
+  bool layerBroken_ = false;  // GL refused a copy once: no layer from then on
 
   // Per-texture-object sampler parameters, indexed by GL name.
   std::vector<TexParams> texParams_;

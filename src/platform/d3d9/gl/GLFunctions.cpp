@@ -44,6 +44,9 @@ bool GLFunctions::Load() {
   ok &= LoadOne(&RenderbufferStorage, "glRenderbufferStorage", "glRenderbufferStorageEXT");
   ok &= LoadOne(&BlitFramebuffer, "glBlitFramebuffer", "glBlitFramebufferEXT");
   LoadOne(&DrawElementsBaseVertex, "glDrawElementsBaseVertex");
+  CopyImageSubData = nullptr;
+  if (SDL_GL_ExtensionSupported("GL_ARB_copy_image"))
+    LoadOne(&CopyImageSubData, "glCopyImageSubData");
   mirrorClamp = SDL_GL_ExtensionSupported("GL_EXT_texture_mirror_clamp") ||
                 SDL_GL_ExtensionSupported("GL_ATI_texture_mirror_once") ||
                 SDL_GL_ExtensionSupported("GL_ARB_texture_mirror_clamp_to_edge");

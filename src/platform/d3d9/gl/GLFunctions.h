@@ -32,6 +32,7 @@ struct GLFunctions {
   PFNGLRENDERBUFFERSTORAGEPROC RenderbufferStorage = nullptr;
   PFNGLBLITFRAMEBUFFERPROC BlitFramebuffer = nullptr;
   PFNGLDRAWELEMENTSBASEVERTEXPROC DrawElementsBaseVertex = nullptr;  // optional
+  PFNGLCOPYIMAGESUBDATAPROC CopyImageSubData = nullptr;  // optional: GL_ARB_copy_image
   bool mirrorClamp = false;  // GL_EXT_texture_mirror_clamp / ATI_texture_mirror_once
   bool fogDistance = false;  // GL_NV_fog_distance: fog by the distance from the eye
 

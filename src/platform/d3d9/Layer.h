@@ -1,0 +1,20 @@
+// Beyond what Direct3D 9 offers: a layer the device keeps of its back buffer, so that
+// scenery which looks the same frame after frame is drawn once and then copied back.
+#pragma once
+
+#include "platform/d3d9/D3D9.h"
+
+namespace platform::d3d9 {
+
+// Copies the whole back buffer (colour and depth) into the device's kept layer. Inside a
+// scene, on a device that is not lost, with a viewport over the whole back buffer; false
+// otherwise or when the device cannot keep a layer.
+bool SaveLayer(IDirect3DDevice9* device);
+
+// Starts the back buffer from the kept layer instead of a clear: its colour whole, and its
+// depth at least inside `depthRects` (back-buffer pixels); elsewhere depth is either the
+// layer's or 1, and stencil 0. False (and nothing changed) when there is no layer to restore:
+// none kept yet, or it went with a reset or a new size; the caller then draws in full.
+bool RestoreLayer(IDirect3DDevice9* device, const RECT* depthRects, UINT count);
+
+}  // namespace platform::d3d9
