@@ -49,7 +49,7 @@ void ShowOnly(SceneNode* node, int drawn) {
 constexpr long kWarmUpFrames = 10;
 long measuredFrames = 0;
 
-[[gnu::noinline]] void DrawFrame(MatchWorld* world, GLWindow& gl, int drawn) {
+[[gnu::noinline]] void DrawFrame(MatchWorld* world, GLWindow& gl, int /*drawn*/) {
   g_graphicsDevice->Clear();
   if (g_graphicsDevice->BeginScene()) {
     g_scene->Update();
