@@ -5,6 +5,7 @@
 
 #include "app/GraphicsDevice.h"
 #include "engine/gui/Font.h"
+#include "engine/gui/Texture.h"
 #include "engine/input/InputSystem.h"
 #include "engine/input/Keyboard.h"
 #include "engine/input/Mouse.h"
@@ -291,6 +292,19 @@ void GameApp::SetStripWidth() {
   countStrip.SetSourceRect(R(768, 167, 50 + 52 * (count - 1), 54));
 }
 
+// The figure strips stay: the match's score display shows the players' portraits.
+void GameApp::UnloadMenuPictures() {
+  if (menuBackground.texture) menuBackground.texture->Unload();
+  menuPicturesAway = true;
+}
+
+// Once per return: a file that can no longer be read is not tried again every frame.
+void GameApp::RestoreMenuPictures() {
+  if (!menuPicturesAway) return;
+  menuPicturesAway = false;
+  if (menuBackground.texture) menuBackground.texture->Restore();
+}
+
 // ---------------------------------------------------------------------------------------
 // The common frame
 
@@ -353,6 +367,7 @@ bool GameApp::PlayerTakesPart(int player) const {
 // Main menu
 
 void GameApp::MainMenuFrame() {
+  RestoreMenuPictures();
   MoveCursor();
   UpdateMusic();
   if (Released(DIK_ESCAPE)) {
@@ -433,6 +448,7 @@ void GameApp::PlayerSetupFrame() {
 
     if (hovered >= 0 && Clicked()) {
       if (hovered == 0) {
+        UnloadMenuPictures();
         g_matchWorld->NewMatch();
         screen = kMatch;
         return;

@@ -56,6 +56,7 @@ class GameApp : public AppShell {
   std::int32_t editingPlayer = -1;
   std::string savedName;
   bool confirmOpen = false;
+  bool menuPicturesAway = false;  // given back for a match, not yet read again
 
   // Shared.
   Sprite cursor;
@@ -106,6 +107,10 @@ class GameApp : public AppShell {
 
   bool PlayerTakesPart(int player) const;
   void SetStripWidth();
+  // The pictures that only the main menu draws give their device memory back while a
+  // match runs (its models load into that memory) and are read again on the way back.
+  void UnloadMenuPictures();
+  void RestoreMenuPictures();
   void TypeName();
   void EndOfRound();
 };

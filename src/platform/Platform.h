@@ -13,5 +13,7 @@ Backend GetBackend();
 
 // Whether every thread allocates from one heap (set when the process starts).
 bool SharesOneHeap();
+// Whether large blocks are mapped apart from the heap and returned when freed.
+bool MapsLargeBlocks();
 
 }  // namespace platform

@@ -3,6 +3,7 @@
 // two fonts and colours. Checked pixel by pixel on the read-back image.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <string>
 #include <vector>
@@ -142,6 +143,80 @@ TEST_F(SpriteFontGLTest, SpritesAndTextOverAJpegBackground) {
   EXPECT_EQ(CountNear(0, 420, 36, 540, 0xFFFFFFFFu, 40), 0);
   EXPECT_GT(CountNear(40, 420, 60, 460, 0xFFFFFF00u, 10), 20);
   EXPECT_GT(CountNear(40, 480, 60, 540, 0xFFFFFFFFu, 10), 10);
+}
+
+}  // namespace
+
+namespace {
+
+// A picture whose device texture is given back and read again, through a device reset
+// in between, draws exactly as it did; so does text whose glyph pages were left to the
+// device after the first draw, even once a glyph that was not preloaded joins a page.
+TEST_F(SpriteFontGLTest, PicturesReadAgainAndPagesLeftToTheDeviceDrawAsBefore) {
+  std::vector<std::uint32_t> pattern(300 * 200);
+  for (std::size_t i = 0; i < pattern.size(); ++i)
+    pattern[i] = static_cast<std::uint32_t>(0x40 + i % 300 * 191 / 300) << 24 |
+                 static_cast<std::uint32_t>(i % 251) << 16 |
+                 static_cast<std::uint32_t>(i / 300 % 256) << 8 | static_cast<std::uint32_t>(i % 13 * 19);
+  const std::string path = dir_.Path() + "/Muestra.png";
+  ASSERT_TRUE(WriteBytes(path, EncodePng(300, 200, pattern, true)));
+  Texture picture;
+  ASSERT_TRUE(picture.LoadFromFile(path, D3DX_DEFAULT, 0, D3DX_DEFAULT, 0));
+  Sprite whole, shrunk;
+  for (Sprite* s : {&whole, &shrunk}) {
+    ASSERT_TRUE(s->SetTexture(&picture));
+    ASSERT_TRUE(s->SetSourceRect(ScreenRect{0, 0, 512, 256}));
+  }
+  whole.SetPosition(10, 10, 0);
+  shrunk.scale = {0.3f, 0.3f};  // reads the smaller levels
+  shrunk.SetPosition(540, 10, 0);
+  Font font;
+  ASSERT_TRUE(font.Create("Verdana", 24, Font::kAntialiased));
+  font.SetPosition(20, 300);
+  font.SetColour(1.0f, 0.9f, 0.2f, 1.0f);
+
+  IDirect3DDevice9* d = gl_.device();
+  auto frame = [&](const std::string& text, Font& f) {
+    std::vector<std::uint32_t> shot;
+    d->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF203040u, 1.0f, 0);
+    if (d->BeginScene() != D3D_OK || !g_graphicsDevice->BeginSprites(D3DXSPRITE_ALPHABLEND))
+      return shot;
+    whole.Draw();
+    shrunk.Draw();
+    f.DrawText(text);
+    g_graphicsDevice->EndSprites();
+    d->EndScene();
+    if (gl_.ReadBack()) shot = gl_.pixels();
+    return shot;
+  };
+  const auto first = frame("AB09 XYZ", font);
+  ASSERT_FALSE(first.empty());
+  EXPECT_GT(std::count(first.begin(), first.end(), 0xFF203040u), 0);
+  EXPECT_TRUE(frame("AB09 XYZ", font) == first) << "text from pages the device alone holds";
+
+  picture.Unload();
+  EXPECT_TRUE(picture.IsUnloaded());
+  EXPECT_EQ(picture.texture, nullptr);
+  EXPECT_EQ(whole.width, 512);
+  const auto without = frame("AB09 XYZ", font);
+  EXPECT_FALSE(without == first) << "an unloaded picture draws nothing";
+  ASSERT_EQ(d->Reset(&gl_.params()), D3D_OK);
+  ASSERT_TRUE(picture.Restore());
+  EXPECT_FALSE(picture.IsUnloaded());
+  const auto again = frame("AB09 XYZ", font);
+  EXPECT_TRUE(again == first) << "the picture read again draws as before";
+  gl_.SaveArtifact("picture_read_again");
+
+  // '~' is not preloaded: its page comes back from the device to take it. A font that
+  // drew it from the start must give the same picture.
+  const auto late = frame("AB09 XYZ~", font);
+  Font fresh;
+  ASSERT_TRUE(fresh.Create("Verdana", 24, Font::kAntialiased));
+  fresh.SetPosition(20, 300);
+  fresh.SetColour(1.0f, 0.9f, 0.2f, 1.0f);
+  const auto direct = frame("AB09 XYZ~", fresh);
+  EXPECT_FALSE(late == first);
+  EXPECT_TRUE(late == direct) << "a glyph added after the page went to the device";
 }
 
 }  // namespace

@@ -24,5 +24,22 @@ bool Texture::LoadFromFile(const std::string& path, DWORD filter, UINT mipLevels
   if (texture) texture->Release();
   texture = created;
   texture->GetLevelDesc(0, &description);
+  source = Source{path, filter, mipLevels, mipFilter, colourKey};
+  unloaded = false;
   return true;
+}
+
+void Texture::Unload() {
+  // A device texture that another entry shares would stay in memory all the same, and
+  // reading it again would make a second copy.
+  if (!texture || source.path.empty() || shared) return;
+  texture->Release();
+  texture = nullptr;
+  unloaded = true;
+}
+
+bool Texture::Restore() {
+  if (!unloaded) return texture != nullptr;
+  const Source from = source;  // LoadFromFile rewrites it
+  return LoadFromFile(from.path, from.filter, from.mipLevels, from.mipFilter, from.colourKey);
 }

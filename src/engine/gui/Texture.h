@@ -21,6 +21,15 @@ class Texture : public Resource {
   bool LoadFromFile(const std::string& path, DWORD filter, UINT mipLevels, DWORD mipFilter,
                     D3DCOLOR colourKey);
 
+  // While nothing draws the picture, its device texture can be given back: the texture
+  // keeps its name, its description and the sprites that point at it, and draws nothing
+  // until Restore reads the same file again with the same settings. A texture that was
+  // never read from a file (or shares its device texture with another entry) is kept.
+  // Restore is false, and the texture stays empty, when the file can no longer be read.
+  void Unload();
+  bool Restore();
+  bool IsUnloaded() const { return unloaded; }
+
   IDirect3DTexture9* GetTexture() const { return texture; }
   const D3DSURFACE_DESC& GetDescription() const { return description; }
 
@@ -28,4 +37,18 @@ class Texture : public Resource {
   std::string file;                      // the file it was read from (upper case), if any
   D3DSURFACE_DESC description{};         // level 0, filled after loading
   std::int32_t refCount = 0;
+
+  // How the device texture was made, so that it can be made again.
+  struct Source {
+    std::string path;  // empty: not read from a file
+    DWORD filter = 0;
+    UINT mipLevels = 0;
+    DWORD mipFilter = 0;
+    D3DCOLOR colourKey = 0;
+  };
+  Source source;
+  bool shared = false;  // another entry holds the same device texture
+
+ private:
+  bool unloaded = false;
 };

@@ -32,6 +32,7 @@ bool TextureManager::Load(const std::string& key) {
       texture.texture->AddRef();
       texture.description = other.description;
       texture.file = file;
+      texture.shared = other.shared = true;
       return true;
     }
     if (!texture.LoadFromFile(path, D3DX_DEFAULT, 0, D3DX_DEFAULT, 0)) return false;

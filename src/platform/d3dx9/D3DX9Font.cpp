@@ -16,6 +16,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "platform/d3d9/Backend.h"
 #include "platform/d3d9/D3D9Headless.h"
 
 namespace platform::d3dx9 {
@@ -210,6 +211,7 @@ class Font9 final : public RefCounted<ID3DXFont> {
       }
       y += lineHeight_;
     }
+    SettlePages();
     if (!sprite) batch->End();
     return height;
   }
@@ -318,6 +320,16 @@ class Font9 final : public RefCounted<ID3DXFont> {
       }
     }
     page->UnlockRect(0);
+    pagesWritten_ = true;
+  }
+
+  // Pages complete for now go to the device, which may then drop their memory copies; in
+  // the usual case every glyph was preloaded, so that happens at the first draw and a
+  // page is never written again (a later glyph reads its page back once and keeps it).
+  void SettlePages() {
+    if (!pagesWritten_) return;
+    for (IDirect3DTexture9* page : pages_) platform::d3d9::UploadTexture(page);
+    pagesWritten_ = false;
   }
 
   void ReleasePages() {
@@ -335,6 +347,7 @@ class Font9 final : public RefCounted<ID3DXFont> {
   int lineHeight_ = 0;
   std::unordered_map<unsigned, Glyph> glyphs_;
   std::vector<IDirect3DTexture9*> pages_;  // owned
+  bool pagesWritten_ = false;  // a glyph went into a page since the last SettlePages
   UINT shelfX_ = 1, shelfY_ = 1, shelfHeight_ = 0;
   ID3DXSprite* ownSprite_ = nullptr;  // for DrawTextA without a sprite; owned
   std::vector<Line> lines_;           // reused by every DrawTextA

@@ -2,7 +2,11 @@
 // leave confirmation, device loss, and frames that could not render.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <vector>
+
 #include "GameHarness.h"
+#include "engine/gui/Texture.h"
 #include "engine/input/Mouse.h"
 #include "engine/scene/AnimatedDrawable.h"
 #include "engine/scene/RenderQueue.h"
@@ -161,6 +165,96 @@ TEST_F(MatchScreensTest, MusicFollowsTheScreenWithinOneFrame) {
   EXPECT_TRUE(OnePieceOf(PlayingPieces(*game), kMenuPieces));
   game->OnShutdown();
   EXPECT_EQ(PlayingPieces(*game), 0);
+}
+
+// Every level of a device texture, as the loader wrote it.
+std::vector<std::vector<BYTE>> Levels(IDirect3DTexture9* texture) {
+  std::vector<std::vector<BYTE>> levels;
+  for (DWORD i = 0; texture && i < texture->GetLevelCount(); ++i) {
+    D3DSURFACE_DESC desc{};
+    D3DLOCKED_RECT locked{};
+    if (FAILED(texture->GetLevelDesc(i, &desc)) ||
+        FAILED(texture->LockRect(i, &locked, nullptr, D3DLOCK_READONLY)))
+      return {};
+    const auto* bytes = static_cast<const BYTE*>(locked.pBits);
+    levels.emplace_back(bytes, bytes + static_cast<std::size_t>(locked.Pitch) * desc.Height);
+    texture->UnlockRect(i);
+  }
+  return levels;
+}
+
+// The menu background is drawn by the main menu alone: a match gives its device memory
+// back, and it returns intact on the way back, through a device reset in between, a file
+// gone missing meanwhile (the menu then shows no background, as at start-up) and a
+// second match.
+TEST_F(MatchScreensTest, TheMenuBackgroundIsGivenBackDuringAMatchAndReturnsIntact) {
+  std::vector<std::uint32_t> gradient(40 * 30);
+  for (std::size_t i = 0; i < gradient.size(); ++i)
+    gradient[i] = 0xFF000000u | static_cast<std::uint32_t>(i % 40 * 6) << 16 |
+                  static_cast<std::uint32_t>(i / 40 * 8) << 8 | static_cast<std::uint32_t>(i % 7 * 30);
+  const std::string jpeg = EncodeJpeg(40, 30, gradient);
+  ASSERT_TRUE(WriteBytes(DataPath("GUI_Fondo.jpg"), jpeg));
+  ASSERT_TRUE(StartGame());
+  Texture* background = game->menuBackground.texture;
+  ASSERT_TRUE(background && background->texture);
+  const D3DSURFACE_DESC desc = background->description;
+  const auto pixels = Levels(background->texture);
+  ASSERT_EQ(pixels.size(), 7u);  // 64 × 32 and its mip chain
+
+  auto backToMenu = [this] {
+    Tap(DIK_ESCAPE);
+    Click(300, 450);
+    Click(300, 360);
+    ASSERT_EQ(game->screen, GameApp::kMainMenu);
+    Frame();  // the menu's first frame
+  };
+  auto backgroundDrawn = [this, &background] {
+    Log().Clear();
+    Frame();
+    for (const auto& r : Log().Named("ID3DXSprite::Draw"))
+      if (r.object == background->texture && background->texture) return true;
+    return false;
+  };
+  ASSERT_TRUE(backgroundDrawn());
+
+  for (int trip = 0; trip < 3; ++trip) {
+    SCOPED_TRACE(trip);
+    Click(100, 200);
+    Click(500, 540);
+    ASSERT_EQ(game->screen, GameApp::kMatch);
+    EXPECT_EQ(background->texture, nullptr);
+    EXPECT_TRUE(background->IsUnloaded());
+    // The match's own pictures stay: the atlas and the portraits of the score display.
+    EXPECT_NE(game->startButton.sprite.texture->texture, nullptr);
+    for (const Sprite& f : game->figure) EXPECT_NE(f.texture->texture, nullptr);
+    EXPECT_EQ(game->menuBackground.width, static_cast<std::int32_t>(desc.Width));
+    Frame();
+    // Lost and reset while the picture is away.
+    platform::d3d9::HeadlessLoseDevice();
+    Frame();
+    platform::d3d9::HeadlessMakeDeviceResettable();
+    Log().Clear();
+    Frame();
+    EXPECT_EQ(Log().Count("Reset"), 1);
+
+    if (trip == 1) {
+      ASSERT_EQ(std::remove(DataPath("GUI_Fondo.jpg").c_str()), 0);
+    }
+    backToMenu();
+    if (trip == 1) {
+      EXPECT_EQ(background->texture, nullptr);
+      EXPECT_FALSE(backgroundDrawn());
+      ASSERT_TRUE(WriteBytes(DataPath("GUI_Fondo.jpg"), jpeg));
+      continue;
+    }
+    ASSERT_NE(background->texture, nullptr);
+    EXPECT_FALSE(background->IsUnloaded());
+    EXPECT_EQ(background->description.Width, desc.Width);
+    EXPECT_EQ(background->description.Height, desc.Height);
+    EXPECT_EQ(background->description.Format, desc.Format);
+    EXPECT_TRUE(Levels(background->texture) == pixels);
+    EXPECT_TRUE(backgroundDrawn());
+  }
 }
 
 }  // namespace

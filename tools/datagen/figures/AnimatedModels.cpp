@@ -309,6 +309,7 @@ Clip Spin(const Skeleton& s, int bone) {
 Figure BuildFigure(int design, int player) {
   Figure fig;
   fig.mesh.pixelsPerUnit = look::kFieldPixelsPerUnit;
+  fig.mesh.fewestSegments = 4;
   const look::Rgb colour = look::kPlayer[player];
   Rig r;
   float period = 1.0f;
@@ -320,6 +321,11 @@ Figure BuildFigure(int design, int player) {
   }
   fig.skeleton = r.skeleton;
   fig.clips = {Idle(r), Run(r, period)};
+  // Parts on other bones hide a surface only if they do so all through both clips.
+  std::vector<std::vector<Xf>> poses;
+  for (const Pose& p : fig.skeleton.Sample(fig.clips, 3)) poses.push_back(fig.skeleton.Transforms(p));
+  fig.mesh.RemoveHidden(poses);
+  fig.mesh.Weld();
   return fig;
 }
 
@@ -336,8 +342,10 @@ Figure BuildMarker(int player) {
   // A gem pointing down at the base, faceted so it glints as it turns.
   m.Lathe({{0, z - 48}, {30, z + 8}, {20, z + 22}, {0, z + 25}}, 6, Xf{});
   m.Use(Glow(look::kGold, 0.4f), Colour(look::kGold));
-  m.Torus(35, 3.4f, 20, 5, Translate({0, 0, z + 8}));
+  // A hoop under three pixels thick: a square section is as round as it can look.
+  m.Torus(35, 3.4f, 20, 4, Translate({0, 0, z + 8}));
   m.Star(13, 5.5f, 4, 5, Translate({0, 0, z + 42}));
+  m.Weld();
   fig.clips = {Spin(fig.skeleton, bone)};
   return fig;
 }

@@ -1,6 +1,8 @@
 #include "kit3d/Mesh.h"
 
 #include <algorithm>
+#include <map>
+#include <utility>
 
 namespace kit3d {
 
@@ -34,6 +36,26 @@ Xf operator*(const Xf& a, const Xf& b) {
     for (int j = 0; j < 3; ++j)
       r.m[i][j] = a.m[i][0] * b.m[0][j] + a.m[i][1] * b.m[1][j] + a.m[i][2] * b.m[2][j];
   r.t = a.Point(b.t);
+  return r;
+}
+
+Xf Inverse(const Xf& xf) {
+  const auto& a = xf.m;
+  const float det = a[0][0] * (a[1][1] * a[2][2] - a[1][2] * a[2][1]) -
+                    a[0][1] * (a[1][0] * a[2][2] - a[1][2] * a[2][0]) +
+                    a[0][2] * (a[1][0] * a[2][1] - a[1][1] * a[2][0]);
+  const float k = 1.0f / det;
+  Xf r;
+  r.m[0][0] = (a[1][1] * a[2][2] - a[1][2] * a[2][1]) * k;
+  r.m[0][1] = (a[0][2] * a[2][1] - a[0][1] * a[2][2]) * k;
+  r.m[0][2] = (a[0][1] * a[1][2] - a[0][2] * a[1][1]) * k;
+  r.m[1][0] = (a[1][2] * a[2][0] - a[1][0] * a[2][2]) * k;
+  r.m[1][1] = (a[0][0] * a[2][2] - a[0][2] * a[2][0]) * k;
+  r.m[1][2] = (a[0][2] * a[1][0] - a[0][0] * a[1][2]) * k;
+  r.m[2][0] = (a[1][0] * a[2][1] - a[1][1] * a[2][0]) * k;
+  r.m[2][1] = (a[0][1] * a[2][0] - a[0][0] * a[2][1]) * k;
+  r.m[2][2] = (a[0][0] * a[1][1] - a[0][1] * a[1][0]) * k;
+  r.t = -r.Vector(xf.t);
   return r;
 }
 
@@ -147,13 +169,17 @@ float LargestScale(const Xf& xf) {
 
 }  // namespace
 
+namespace {
+constexpr float kError = 0.5f;  // pixels between a chord's middle and the curve
+}  // namespace
+
 int Mesh::Segments(int requested, float radius, const Xf& xf) const {
-  if (pixelsPerUnit <= 0 || requested <= 6) return requested;
+  const int fewest = std::max(3, fewestSegments);
+  if (pixelsPerUnit <= 0 || requested <= fewest) return requested;
   const float pixels = radius * LargestScale(xf) * pixelsPerUnit;
-  constexpr float kError = 0.5f;  // pixels between a chord's middle and the curve
-  if (pixels <= kError) return 6;
+  if (pixels <= kError) return fewest;
   const int needed = static_cast<int>(std::ceil(kPi / std::acos(1 - kError / pixels)));
-  return std::clamp(needed, 6, requested);
+  return std::clamp(needed, fewest, requested);
 }
 
 void Mesh::Box(V3 h, float bevel, int steps, const Xf& xf) {
@@ -291,14 +317,113 @@ void Mesh::Lathe(const std::vector<RZ>& profile, int segments, const Xf& xf) {
       if (!hi.pole) tris.push_back({a, c, d});
     }
   }
+  const std::size_t first = triangles.size();
   AddPatch(local, tris, xf);
+  // Closed at both ends and opaque: a solid that hides what lies within it.
+  const bool opaque = pen.colour.a >= 1 && (materials.empty() || materials[pen.material].diffuse.a >= 1);
+  if (profile.front().r < 1e-5f && profile.back().r < 1e-5f && opaque)
+    solids_.push_back({Inverse(xf), profile, segments, pen.bone, first, triangles.size()});
+}
+
+bool Mesh::Inside(const Solid& s, V3 p, float margin) const {
+  const V3 q = s.toLocal.Point(p);
+  const float rho = std::sqrt(q.x * q.x + q.y * q.y);
+  // The faceted surface between two rings is flat: at the angle of q it lies farther from
+  // the axis than at a facet's middle, by 1 / cos of the angle from that middle.
+  const float step = 2 * kPi / s.segments;
+  float a = std::atan2(q.y, q.x);
+  if (a < 0) a += 2 * kPi;
+  const float fromMiddle = a - (std::floor(a / step) + 0.5f) * step;
+  const float r = rho * std::cos(fromMiddle) / std::cos(step / 2);
+  // Inside the profile polygon (closed along the axis), and not within the margin of its
+  // outline.
+  bool inside = false;
+  float nearest = 1e30f;
+  const std::size_t n = s.profile.size();
+  for (std::size_t i = 0, j = n - 1; i < n; j = i++) {
+    const RZ u = s.profile[j], v = s.profile[i];
+    if ((v.z > q.z) != (u.z > q.z) && r < u.r + (q.z - u.z) * (v.r - u.r) / (v.z - u.z))
+      inside = !inside;
+    const float er = v.r - u.r, ez = v.z - u.z, len2 = er * er + ez * ez;
+    const float t = len2 > 0 ? std::clamp(((r - u.r) * er + (q.z - u.z) * ez) / len2, 0.0f, 1.0f) : 0.0f;
+    const float dr = r - (u.r + t * er), dz = q.z - (u.z + t * ez);
+    nearest = std::min(nearest, dr * dr + dz * dz);
+  }
+  return inside && nearest > margin * margin;
+}
+
+std::size_t Mesh::RemoveHidden(const std::vector<std::vector<Xf>>& poses) {
+  std::vector<std::vector<Xf>> inverses(poses.size());
+  for (std::size_t k = 0; k < poses.size(); ++k)
+    for (const Xf& x : poses[k]) inverses[k].push_back(Inverse(x));
+  std::vector<bool> hidden(triangles.size(), false);
+  for (std::size_t t = 0; t < triangles.size(); ++t) {
+    const V3 a = vertices[triangles[t][0]].p, b = vertices[triangles[t][1]].p,
+             c = vertices[triangles[t][2]].p;
+    const int bone = vertices[triangles[t][0]].bone;
+    if (vertices[triangles[t][1]].bone != bone || vertices[triangles[t][2]].bone != bone) continue;
+    // The corners, the middle and the edges' midpoints: a solid with a waist could let
+    // a triangle whose corners are all inside cross its outline in between.
+    const V3 points[7] = {a, b, c, (a + b + c) * (1.0f / 3), (a + b) * 0.5f, (b + c) * 0.5f,
+                          (c + a) * 0.5f};
+    for (const Solid& s : solids_) {
+      if (t >= s.firstTriangle && t < s.endTriangle) continue;
+      if (s.bone != bone && poses.empty()) continue;
+      // A surface just under another fights it for the same pixels; across a joint the
+      // poses between the sampled ones may move it a little more.
+      const float margin = s.bone == bone ? 0.05f : 0.5f;
+      // At rest first: it rules out nearly every pair at once.
+      bool all = true;
+      for (const V3& p : points) all = all && Inside(s, p, margin);
+      if (s.bone != bone) {
+        const auto b = static_cast<std::size_t>(bone), sb = static_cast<std::size_t>(s.bone);
+        for (std::size_t k = 0; all && k < poses.size(); ++k) {
+          if (b >= poses[k].size() || sb >= poses[k].size()) {
+            all = false;
+            break;
+          }
+          // Where the triangle is, posed, in the rest space of the solid's bone.
+          const Xf toSolid = inverses[k][sb] * poses[k][b];
+          for (const V3& p : points) all = all && Inside(s, toSolid.Point(p), margin);
+        }
+      }
+      if (all) {
+        hidden[t] = true;
+        break;
+      }
+    }
+  }
+  std::vector<std::array<std::uint32_t, 3>> tris;
+  std::vector<int> triMaterial;
+  for (std::size_t t = 0; t < triangles.size(); ++t) {
+    if (hidden[t]) continue;
+    tris.push_back(triangles[t]);
+    triMaterial.push_back(triangleMaterial[t]);
+  }
+  const std::size_t removed = triangles.size() - tris.size();
+  triangles = std::move(tris);
+  triangleMaterial = std::move(triMaterial);
+  solids_.clear();
+  // Vertices only the dropped triangles used go too.
+  std::vector<std::uint32_t> remap(vertices.size(), UINT32_MAX);
+  std::vector<Vertex> kept;
+  for (auto& tri : triangles)
+    for (std::uint32_t& i : tri) {
+      if (remap[i] == UINT32_MAX) {
+        remap[i] = static_cast<std::uint32_t>(kept.size());
+        kept.push_back(vertices[i]);
+      }
+      i = remap[i];
+    }
+  vertices = std::move(kept);
+  return removed;
 }
 
 void Mesh::Sphere(float r, int segments, int rings, const Xf& xf) {
   // Rings thin out with the segments, keeping the facets about as tall as wide.
   const int fewer = Segments(segments, r, xf);
   if (fewer < segments)
-    rings = std::clamp((rings * fewer + segments - 1) / segments, std::min(rings, 3), rings);
+    rings = std::clamp((rings * fewer + segments - 1) / segments, std::min(rings, fewer < 6 ? 2 : 3), rings);
   segments = fewer;
   std::vector<RZ> p;
   for (int i = 0; i <= rings; ++i) {
@@ -320,7 +445,11 @@ void Mesh::Cone(float r, float h, int segments, const Xf& xf) {
 void Mesh::Tube(V3 a, V3 b, float r0, float r1, int segments) {
   const float l = Length(b - a);
   std::vector<RZ> p;
-  const int k = 2;
+  // Each rounded end is a quarter circle in k steps; one step (a cone) when that stays
+  // within the error on screen, and only where small parts may go below six segments.
+  int k = 2;
+  const float pixels = std::max(r0, r1) * pixelsPerUnit;
+  if (fewestSegments < 6 && pixelsPerUnit > 0 && pixels * (1 - std::cos(kPi / 4)) <= kError) k = 1;
   for (int i = 0; i <= k; ++i) {
     const float phi = -kPi / 2 + (kPi / 2) * i / k;
     p.push_back({r0 * std::cos(phi), r0 * std::sin(phi)});
@@ -423,6 +552,41 @@ void Mesh::Facet(V3 a, V3 b, V3 c, V3 d) {
                       l = AddVertex(d, n, 0, 0);
   AddTriangle(i, j, k);
   AddTriangle(i, k, l);
+}
+
+void Mesh::Weld() {
+  bool textured = false;
+  for (const Material& m : materials) textured |= !m.texture.empty();
+  // Compared on a grid finer than the file's four decimals: a lathe's seam closes with
+  // cos 2π and sin 2π, which are not bit for bit those of angle 0.
+  auto q = [](float f) { return std::lround(static_cast<double>(f) * 1e4); };
+  std::map<std::pair<std::array<long, 12>, int>, std::uint32_t> seen;
+  std::vector<Vertex> kept;
+  std::vector<std::uint32_t> remap(vertices.size());
+  for (std::size_t i = 0; i < vertices.size(); ++i) {
+    const Vertex& v = vertices[i];
+    const float u = textured ? v.u : 0, w = textured ? v.v : 0;
+    const std::pair<std::array<long, 12>, int> key{
+        {q(v.p.x), q(v.p.y), q(v.p.z), q(v.n.x), q(v.n.y), q(v.n.z), q(u), q(w), q(v.c.r),
+         q(v.c.g), q(v.c.b), q(v.c.a)},
+        v.bone};
+    const auto [at, added] = seen.emplace(key, static_cast<std::uint32_t>(kept.size()));
+    if (added) kept.push_back(vertices[i]);
+    remap[i] = at->second;
+  }
+  std::vector<std::array<std::uint32_t, 3>> tris;
+  std::vector<int> triMaterial;
+  for (std::size_t t = 0; t < triangles.size(); ++t) {
+    const std::uint32_t a = remap[triangles[t][0]], b = remap[triangles[t][1]],
+                        c = remap[triangles[t][2]];
+    if (a == b || b == c || a == c) continue;
+    tris.push_back({a, b, c});
+    triMaterial.push_back(triangleMaterial[t]);
+  }
+  vertices = std::move(kept);
+  triangles = std::move(tris);
+  triangleMaterial = std::move(triMaterial);
+  solids_.clear();  // their triangle ranges no longer hold
 }
 
 void Mesh::Append(const Mesh& other) {

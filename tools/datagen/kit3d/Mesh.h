@@ -61,6 +61,8 @@ Xf operator*(const Xf& a, const Xf& b);  // apply b, then a
 Xf Translate(V3 t);
 Xf Scale(V3 s);
 inline Xf Scale(float s) { return Scale({s, s, s}); }
+// The inverse map (xf must not be singular).
+Xf Inverse(const Xf& xf);
 Xf RotateX(float radians);
 Xf RotateY(float radians);
 Xf RotateZ(float radians);
@@ -111,6 +113,10 @@ class Mesh {
   // true curve, and bevels too small to see get one step: the rasteriser pays for every
   // triangle, and several triangles per pixel add nothing to the picture.
   float pixelsPerUnit = 0;
+  // The fewest segments a round shape gets when pixelsPerUnit asks for fewer. Six keeps
+  // a hexagonal outline on every part; four lets parts a pixel or two across (eyes,
+  // buttons, the caps of thin limbs) become the few triangles such a dot needs.
+  int fewestSegments = 6;
 
   // Index of the material (an equal one is shared). Does not change the pen.
   int AddMaterial(const Material& m);
@@ -149,10 +155,34 @@ class Mesh {
   void Facet(V3 a, V3 b, V3 c, V3 d);
 
   std::size_t TriangleCount() const { return triangles.size(); }
+  // Merges vertices that are the same in everything drawn (position, normal, colour,
+  // bone, and texture coordinates when some material has a texture), such as the copies
+  // a lathe keeps at its poles and seam. The renderer then transforms, lights and
+  // skins each point once. Triangles left with two equal corners are dropped.
+  void Weld();
+  // Drops the triangles that lie wholly inside a closed, opaque lathe solid (a sphere,
+  // a tube, a closed body): a nose sunk into a head, the ends of a limb inside a shoe or
+  // inside the body. Nothing of those is ever seen, yet each would be transformed, set up
+  // and depth-tested every frame. A solid on the triangle's own bone hides it in every
+  // pose; one on another bone only when it does so in each of `poses` (per pose, every
+  // bone's map of rest model space, see Skeleton::Transforms). Returns how many went.
+  std::size_t RemoveHidden(const std::vector<std::vector<Xf>>& poses = {});
   // Appends another mesh's geometry and materials.
   void Append(const Mesh& other);
 
  private:
+  // A closed lathe as built: what RemoveHidden tests points against.
+  struct Solid {
+    Xf toLocal;
+    std::vector<RZ> profile;
+    int segments;
+    int bone;
+    std::size_t firstTriangle, endTriangle;
+  };
+  std::vector<Solid> solids_;
+  // Inside the solid by more than `margin` (model units).
+  bool Inside(const Solid& s, V3 p, float margin) const;
+
   // How many of `requested` segments a circle of `radius` (before xf) needs on screen.
   int Segments(int requested, float radius, const Xf& xf) const;
   std::uint32_t AddVertex(V3 p, V3 n, float u, float v);

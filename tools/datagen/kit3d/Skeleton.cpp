@@ -53,4 +53,65 @@ V3 Skeleton::Apply(const Pose& pose, int bone, V3 restPoint) const {
   return p;
 }
 
+namespace {
+
+Xf RotationOf(const Quat& q) {
+  Xf r;
+  const float w = q.w, x = q.x, y = q.y, z = q.z;
+  r.m[0][0] = 1 - 2 * (y * y + z * z);
+  r.m[0][1] = 2 * (x * y - w * z);
+  r.m[0][2] = 2 * (x * z + w * y);
+  r.m[1][0] = 2 * (x * y + w * z);
+  r.m[1][1] = 1 - 2 * (x * x + z * z);
+  r.m[1][2] = 2 * (y * z - w * x);
+  r.m[2][0] = 2 * (x * z - w * y);
+  r.m[2][1] = 2 * (y * z + w * x);
+  r.m[2][2] = 1 - 2 * (x * x + y * y);
+  return r;
+}
+
+// Normalised linear blend, on the shorter arc.
+Quat Nlerp(Quat a, Quat b, float t) {
+  if (a.w * b.w + a.x * b.x + a.y * b.y + a.z * b.z < 0) b = {-b.w, -b.x, -b.y, -b.z};
+  Quat q{a.w + (b.w - a.w) * t, a.x + (b.x - a.x) * t, a.y + (b.y - a.y) * t, a.z + (b.z - a.z) * t};
+  const float l = std::sqrt(q.w * q.w + q.x * q.x + q.y * q.y + q.z * q.z);
+  return {q.w / l, q.x / l, q.y / l, q.z / l};
+}
+
+}  // namespace
+
+std::vector<Xf> Skeleton::Transforms(const Pose& pose) const {
+  const std::vector<V3> origins = RestOrigins();
+  std::vector<Xf> out(bones.size());
+  for (std::size_t bone = 0; bone < bones.size(); ++bone) {
+    Xf x = Translate(-origins[bone]);
+    for (int b = static_cast<int>(bone); b >= 0; b = bones[b].parent)
+      x = Translate(pose.offset[b]) * RotationOf(pose.rotation[b]) * Scale(pose.scale[b]) * x;
+    out[bone] = x;
+  }
+  return out;
+}
+
+std::vector<Pose> Skeleton::Sample(const std::vector<Clip>& clips, int between) const {
+  std::vector<Pose> out{Rest()};
+  for (const Clip& c : clips)
+    for (std::size_t k = 0; k < c.poses.size(); ++k) {
+      out.push_back(c.poses[k]);
+      if (k + 1 == c.poses.size()) break;
+      const Pose& a = c.poses[k];
+      const Pose& b = c.poses[k + 1];
+      for (int i = 1; i <= between; ++i) {
+        const float t = static_cast<float>(i) / (between + 1);
+        Pose p = a;
+        for (std::size_t j = 0; j < bones.size(); ++j) {
+          p.rotation[j] = Nlerp(a.rotation[j], b.rotation[j], t);
+          p.scale[j] = a.scale[j] + (b.scale[j] - a.scale[j]) * t;
+          p.offset[j] = a.offset[j] + (b.offset[j] - a.offset[j]) * t;
+        }
+        out.push_back(p);
+      }
+    }
+  return out;
+}
+
 }  // namespace kit3d

@@ -49,6 +49,11 @@ class Skeleton {
   std::vector<V3> RestOrigins() const;
   // Where a model-space rest point bound to `bone` goes in a pose.
   V3 Apply(const Pose& pose, int bone, V3 restPoint) const;
+  // The same map for every bone at once, as transforms of rest model space.
+  std::vector<Xf> Transforms(const Pose& pose) const;
+  // Every key pose of the clips with `between` more poses evenly in each interval,
+  // interpolated the way a player of the clips would; the rest pose first.
+  std::vector<Pose> Sample(const std::vector<Clip>& clips, int between) const;
 };
 
 }  // namespace kit3d
