@@ -42,12 +42,14 @@ bool LoadOutlines(GameMode* mode) { return LoadOutlineFile(&mode->outlines); }
 
 void SetUpOwnBase(Player* player, std::int32_t slot, const char* baseModel) {
   player->base.model.SetModel(AcquireModel(baseModel));
+  player->base.model.still = true;  // changes only when something is delivered
   AddToScene(&player->base.model);
   SetUpMarker(&player->base.marker, "Marcador" + std::to_string(slot) + ".X");
 }
 
 void SetUpSnowman(Player* first) {
   first->base.model.SetModel(AcquireModel("MuñecoArm.X"));
+  first->base.model.still = true;  // changes only when a part is added
   AddToScene(&first->base.model);
   SetUpMarker(&first->base.marker, "Marcador.X");
 }
