@@ -54,6 +54,17 @@ class MatchGLTest : public GLDeviceTest {
     BuildDiamond(&pl.diamond, p, pl.radius);
     pl.figure.SetPosition(p);
   }
+  // Ends the round in play and starts one of the mode (0 bags, 1 snowman, 2 trees).
+  void StartRound(int mode, std::uint32_t seed) {
+    platform::SeedRandom(seed);
+    world->EndRound();
+    world->currentMode = world->lastMode = mode;
+    world->mode = mode == 0   ? static_cast<GameMode*>(new BagMode(world))
+                  : mode == 1 ? static_cast<GameMode*>(new SnowmanMode(world))
+                              : static_cast<GameMode*>(new TreeMode(world));
+    world->mode->StartRound();
+    for (int i = 0; i < 4; ++i) world->byRoundScore[i] = &world->players[i];
+  }
   Item* FirstLying() {
     for (Item& item : world->mode->items)
       if (item.state == Item::kLying) return &item;
@@ -91,14 +102,7 @@ TEST_F(MatchGLTest, EachModeShowsTheFieldItemsBasesAndScoreDisplay) {
       "gameplay");
   for (int m = 0; m < 3; ++m) {
     SCOPED_TRACE(names[m]);
-    platform::SeedRandom(1000 + m);
-    world->EndRound();
-    world->currentMode = world->lastMode = m;
-    world->mode = m == 0   ? static_cast<GameMode*>(new BagMode(world))
-                  : m == 1 ? static_cast<GameMode*>(new SnowmanMode(world))
-                           : static_cast<GameMode*>(new TreeMode(world));
-    world->mode->StartRound();
-    for (int i = 0; i < 4; ++i) world->byRoundScore[i] = &world->players[i];
+    StartRound(m, 1000 + m);
 
     // Player 1 fetches an item and delivers it; player 0 picks up the next one.
     Item* item = FirstLying();
@@ -170,14 +174,7 @@ TEST_F(MatchGLTest, KeptSceneryLooksAsDrawingItEveryFrame) {
                    SWP_NOMOVE | SWP_NOZORDER);
       gl_.PumpMessages();
     }
-    platform::SeedRandom(2000 + m);
-    world->EndRound();
-    world->currentMode = world->lastMode = m;
-    world->mode = m == 0   ? static_cast<GameMode*>(new BagMode(world))
-                  : m == 1 ? static_cast<GameMode*>(new SnowmanMode(world))
-                           : static_cast<GameMode*>(new TreeMode(world));
-    world->mode->StartRound();
-    for (int i = 0; i < 4; ++i) world->byRoundScore[i] = &world->players[i];
+    StartRound(m, 2000 + m);
     // A still bag between the camera and player 0, who stands behind it: the figure
     // shows above it only if the depth under the figure came back from the layer.
     ModelNode screen;

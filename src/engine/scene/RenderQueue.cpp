@@ -32,6 +32,38 @@ void DrawWithWorld(const DrawItem* item) {
   if (item->drawListener) item->drawListener->AfterDraw();
 }
 
+// Draws items one after another, applying an item's material and textures only when they
+// differ from the previous item's, and its render states likewise unless every item must
+// send its own.
+class ItemSequence {
+ public:
+  explicit ItemSequence(bool statesEveryItem) : statesEveryItem_(statesEveryItem) {}
+  void Draw(const DrawItem* item) {
+    if (statesEveryItem_ || item->renderStates != lastStates_) {
+      item->renderStates->Apply(false);
+      lastStates_ = item->renderStates;
+    }
+    if (item->material != lastMaterial_) {
+      item->material->Apply();
+      lastMaterial_ = item->material;
+    }
+    // Compared both ways: a set with fewer stages (an empty one above all, which clears
+    // stage 0) is not the same as the one applied before it.
+    if (!lastTextures_ || !item->textures->Equals(lastTextures_) ||
+        !lastTextures_->Equals(item->textures)) {
+      item->textures->Apply();
+      lastTextures_ = item->textures;
+    }
+    DrawWithWorld(item);
+  }
+
+ private:
+  bool statesEveryItem_;
+  const RenderStateSet* lastStates_ = nullptr;
+  const Material* lastMaterial_ = nullptr;
+  const TextureSet* lastTextures_ = nullptr;
+};
+
 void DrawAnimated(AnimatedDrawable* node) {
   if (node->drawListener) node->drawListener->BeforeDraw();
   node->DrawMesh();
@@ -320,25 +352,8 @@ void RenderQueue::RecordStill() {
 void RenderQueue::DrawStillItems() {
   // In the order submitted (a model lists what stands on the ground before the ground),
   // each state, material and texture set applied when it changes.
-  const RenderStateSet* lastStates = nullptr;
-  const Material* lastMaterial = nullptr;
-  const TextureSet* lastTextures = nullptr;
-  for (const DrawItem* item : stillItems) {
-    if (item->renderStates != lastStates) {
-      item->renderStates->Apply(false);
-      lastStates = item->renderStates;
-    }
-    if (item->material != lastMaterial) {
-      item->material->Apply();
-      lastMaterial = item->material;
-    }
-    if (!lastTextures || !item->textures->Equals(lastTextures) ||
-        !lastTextures->Equals(item->textures)) {
-      item->textures->Apply();
-      lastTextures = item->textures;
-    }
-    DrawWithWorld(item);
-  }
+  ItemSequence sequence(false);
+  for (const DrawItem* item : stillItems) sequence.Draw(item);
 }
 
 bool RenderQueue::CollectDepthRects() {
@@ -412,22 +427,7 @@ void RenderQueue::FlushBlendedAnimated() {
 }
 
 void RenderQueue::FlushSortedItems() {
-  const Material* lastMaterial = nullptr;
-  const TextureSet* lastTextures = nullptr;
-  for (const auto& [key, item] : sortedItems) {
-    item->renderStates->Apply(false);
-    if (item->material != lastMaterial) {
-      item->material->Apply();
-      lastMaterial = item->material;
-    }
-    // Compared both ways: a set with fewer stages (an empty one above all, which clears
-    // stage 0) is not the same as the one applied before it.
-    if (!lastTextures || !item->textures->Equals(lastTextures) ||
-        !lastTextures->Equals(item->textures)) {
-      item->textures->Apply();
-      lastTextures = item->textures;
-    }
-    DrawWithWorld(item);
-  }
+  ItemSequence sequence(true);
+  for (const auto& [key, item] : sortedItems) sequence.Draw(item);
   sortedItems.clear();
 }
