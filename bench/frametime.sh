@@ -23,12 +23,6 @@ gcc -O2 "$(dirname "$0")/floor.c" -o "$OUT/floor" $(pkg-config --cflags --libs s
 WORK=$(make_work_dir)
 trap 'cleanup; rm -rf "$WORK"' EXIT
 
-tap() {
-  xdotool keydown "$1"
-  sleep 0.05
-  xdotool keyup "$1"
-  sleep 0.05
-}
 peak_kb() { awk '/VmHWM/ {print $2}' "/proc/$1/status" 2>/dev/null; }
 # Processor time of a process and all its threads (the renderer's included), in ticks.
 cpu_ticks() { awk '{print $14 + $15}' "/proc/$1/stat" 2>/dev/null; }

@@ -23,12 +23,6 @@ gcc -O2 -shared -fPIC "$(dirname "$0")/fixed_time.c" -o "$OUT/fixed_time.so" || 
 WORK=$(make_work_dir)
 trap 'cleanup; rm -rf "$WORK"' EXIT
 
-tap() {
-  xdotool keydown "$1"
-  sleep 0.05
-  xdotool keyup "$1"
-  sleep 0.05
-}
 status_kb() { awk -v k="$2:" '$1 == k {print $2}' "/proc/$1/status" 2>/dev/null; }
 
 # Resident kB by kind, then the largest mappings by resident size.

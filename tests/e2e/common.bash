@@ -109,6 +109,15 @@ goto() {
   sleep 0.5
 }
 # A click acts on release: hold the button long enough for the game to see it down.
+# Presses and releases a key; TAP_HOLD and TAP_GAP (seconds) set how long it is held and
+# how long to wait after it.
+tap() {
+  xdotool keydown "$1"
+  sleep "${TAP_HOLD:-0.05}"
+  xdotool keyup "$1"
+  sleep "${TAP_GAP:-0.05}"
+}
+
 click() {
   goto "$1" "$2"
   xdotool mousedown 1

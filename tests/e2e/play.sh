@@ -57,12 +57,9 @@ shot_until_changed() {
   echo "$n"
 }
 
-tap() {
-  xdotool keydown "$1"
-  sleep 0.25
-  xdotool keyup "$1"
-  sleep 0.2
-}
+# Keys held and spaced as a player taps them on the menus.
+TAP_HOLD=0.25
+TAP_GAP=0.2
 
 start_xvfb 1024x768x24
 
