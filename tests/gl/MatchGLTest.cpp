@@ -143,11 +143,10 @@ TEST_F(MatchGLTest, EachModeShowsTheFieldItemsBasesAndScoreDisplay) {
 // The scenery kept in the device's layer and copied back looks as drawing everything each
 // frame does: a round of each mode played for a stretch with players running about,
 // carrying and delivering, each frame drawn both ways and compared pixel for pixel (a
-// depth rectangle too small would let a figure show through a tree, or hide it). Copied
-// into and out of the window, software GL's depth comes back up to two steps of 2^-24
-// off, so where a foot meets the ground at the very same depth a pixel may go either
-// way: a handful per frame is allowed, hundreds show a fault. The background changes once part-way, so the layer is filled again. The last
-// mode runs in a larger window, drawn off-screen, where the layer is copied whole.
+// depth that did not come back would let a figure show through a tree, or hide it). The
+// layer holds colour and depth bit for bit, so not one pixel may differ. The background
+// changes once part-way, so the layer is filled again. The last mode runs in a larger
+// window, drawn off-screen, where the layer is copied the other way.
 TEST_F(MatchGLTest, KeptSceneryLooksAsDrawingItEveryFrame) {
   if (std::filesystem::is_regular_file(DataFolder() + "Terreno0.X") == false)
     GTEST_SKIP() << "no generated content in " << DataFolder();
@@ -218,8 +217,7 @@ TEST_F(MatchGLTest, KeptSceneryLooksAsDrawingItEveryFrame) {
       }
       ASSERT_EQ(gl_.device()->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
     }
-    // Off-screen the layer is copied bit for bit: not one pixel may differ.
-    EXPECT_LE(differing, m < 2 ? 8 : 0) << "pixels differ, worst at frame " << worstFrame;
+    EXPECT_EQ(differing, 0) << "pixels differ, worst at frame " << worstFrame;
     EXPECT_EQ(drawsIntoWindow(), m < 2);
     // Filled when the round's scenery settled and again after the background changed;
     // nearly every other frame started from the layer.

@@ -114,17 +114,8 @@ bool AnimatedMeshNode::HasAlphaTexture() const { return mesh && mesh->hasAlphaTe
 
 RenderStateSet* AnimatedMeshNode::MeshRenderStates() { return mesh ? mesh->renderStates : nullptr; }
 
-bool AnimatedMeshNode::DrawnSphere(D3DXVECTOR3* centre, float* radius) const {
-  if (!mesh || !centre || !radius) return false;
-  // The mesh's sphere is that of its rest pose. A pose turns and bends parts about
-  // joints that lie inside the figure, so a sphere about the node's origin reaching past
-  // the rest pose's far side, with a margin for limbs thrown out, holds every pose.
-  const float scale = std::max({D3DXVec3Length(reinterpret_cast<const D3DXVECTOR3*>(&worldMatrix._11)),
-                                D3DXVec3Length(reinterpret_cast<const D3DXVECTOR3*>(&worldMatrix._21)),
-                                D3DXVec3Length(reinterpret_cast<const D3DXVECTOR3*>(&worldMatrix._31))});
-  *centre = D3DXVECTOR3(worldMatrix._41, worldMatrix._42, worldMatrix._43);
-  *radius = 1.25f * scale * (D3DXVec3Length(&mesh->boundsCentre) + mesh->boundsRadius);
-  return mesh->boundsRadius > 0.0f;
+bool AnimatedMeshNode::DrawnBox(D3DXVECTOR3* lo, D3DXVECTOR3* hi) const {
+  return mesh && mesh->PoseBox(lo, hi);
 }
 
 void AnimatedMeshNode::DrawMesh() {

@@ -116,22 +116,17 @@ float LargestScale(const D3DXMATRIX& m) {
                    D3DXVec3Length(reinterpret_cast<const D3DXVECTOR3*>(&m._31))});
 }
 
-// The viewport pixels a world-space sphere can cover, with a margin; false when it
-// reaches behind the eye (or is not finite), where no rectangle holds its projection.
-bool SphereRect(const D3DXVECTOR3& centre, float radius, const D3DXMATRIX& view,
-                const D3DXMATRIX& projection, const D3DVIEWPORT9& vp, RECT* out) {
-  if (!(radius >= 0.0f) || !std::isfinite(radius)) return false;
-  D3DXVECTOR3 eye;
-  D3DXVec3TransformCoord(&eye, &centre, &view);
+// The viewport pixels that eight eye-space points, the corners of a box holding
+// something, can cover, with a margin; false when one lies behind the eye (or is not
+// finite), where no rectangle holds the projection.
+bool CornersRect(const D3DXVECTOR3 (&eye)[8], const D3DXMATRIX& projection,
+                 const D3DVIEWPORT9& vp, RECT* out) {
   float minX = 1e30f, minY = 1e30f, maxX = -1e30f, maxY = -1e30f;
-  for (int corner = 0; corner < 8; ++corner) {
-    const float px = (corner & 1) ? eye.x + radius : eye.x - radius;
-    const float py = (corner & 2) ? eye.y + radius : eye.y - radius;
-    const float pz = (corner & 4) ? eye.z + radius : eye.z - radius;
+  for (const D3DXVECTOR3& p : eye) {
     const D3DXMATRIX& m = projection;
-    const float cx = px * m._11 + py * m._21 + pz * m._31 + m._41;
-    const float cy = px * m._12 + py * m._22 + pz * m._32 + m._42;
-    const float cw = px * m._14 + py * m._24 + pz * m._34 + m._44;
+    const float cx = p.x * m._11 + p.y * m._21 + p.z * m._31 + m._41;
+    const float cy = p.x * m._12 + p.y * m._22 + p.z * m._32 + m._42;
+    const float cw = p.x * m._14 + p.y * m._24 + p.z * m._34 + m._44;
     if (!(cw > 1e-4f) || !std::isfinite(cx) || !std::isfinite(cy)) return false;
     const float x = cx / cw, y = cy / cw;
     minX = std::min(minX, x);
@@ -158,12 +153,43 @@ bool SphereRect(const D3DXVECTOR3& centre, float radius, const D3DXMATRIX& view,
   return true;
 }
 
+// The same for a world-space sphere: the eye-space cube about it.
+bool SphereRect(const D3DXVECTOR3& centre, float radius, const D3DXMATRIX& view,
+                const D3DXMATRIX& projection, const D3DVIEWPORT9& vp, RECT* out) {
+  if (!(radius >= 0.0f) || !std::isfinite(radius)) return false;
+  D3DXVECTOR3 eye;
+  D3DXVec3TransformCoord(&eye, &centre, &view);
+  D3DXVECTOR3 corners[8];
+  for (int i = 0; i < 8; ++i) {
+    corners[i] = D3DXVECTOR3((i & 1) ? eye.x + radius : eye.x - radius,
+                             (i & 2) ? eye.y + radius : eye.y - radius,
+                             (i & 4) ? eye.z + radius : eye.z - radius);
+  }
+  return CornersRect(corners, projection, vp, out);
+}
+
+// The same for a world-space box.
+bool BoxRect(const D3DXVECTOR3& lo, const D3DXVECTOR3& hi, const D3DXMATRIX& view,
+             const D3DXMATRIX& projection, const D3DVIEWPORT9& vp, RECT* out) {
+  D3DXVECTOR3 corners[8];
+  for (int i = 0; i < 8; ++i) {
+    const D3DXVECTOR3 world((i & 1) ? hi.x : lo.x, (i & 2) ? hi.y : lo.y, (i & 4) ? hi.z : lo.z);
+    D3DXVec3TransformCoord(&corners[i], &world, &view);
+  }
+  return CornersRect(corners, projection, vp, out);
+}
+
+long long Area(const RECT& r) {
+  return static_cast<long long>(r.right - r.left) * (r.bottom - r.top);
+}
+
 bool Overlap(const RECT& a, const RECT& b) {
   return a.left <= b.right && b.left <= a.right && a.top <= b.bottom && b.top <= a.bottom;
 }
 
-// Joins overlapping rectangles until none overlap; beyond a few dozen, one rectangle
-// holding them all.
+// Joins two overlapping rectangles whenever the one holding both is no larger than the
+// two together, until no such pair is left (a copy that covers more pixels costs more
+// than two that cover some twice); beyond a few dozen, one rectangle holding them all.
 void MergeRects(std::vector<RECT>* rects) {
   bool joined = true;
   while (joined) {
@@ -173,8 +199,10 @@ void MergeRects(std::vector<RECT>* rects) {
         RECT& a = (*rects)[i];
         const RECT& b = (*rects)[j];
         if (!Overlap(a, b)) continue;
-        a = RECT{std::min(a.left, b.left), std::min(a.top, b.top), std::max(a.right, b.right),
-                 std::max(a.bottom, b.bottom)};
+        const RECT both{std::min(a.left, b.left), std::min(a.top, b.top),
+                        std::max(a.right, b.right), std::max(a.bottom, b.bottom)};
+        if (Area(both) > Area(a) + Area(b)) continue;
+        a = both;
         (*rects)[j] = rects->back();
         rects->pop_back();
         joined = true;
@@ -247,6 +275,11 @@ bool RenderQueue::SubmitAnimated(AnimatedDrawable* node) {
 
 bool RenderQueue::Flush() {
   IDirect3DDevice9* device = Device();
+  // Every pose moves on once a frame, before anything is drawn: what is drawn over the
+  // kept layer is bounded by the poses it will be drawn in.
+  for (const auto* list : {&opaqueAnimated, &blendedAnimated})
+    for (AnimatedDrawable* node : *list)
+      if (node->visible) node->AdvanceAnimation();
   if (stillItems.empty()) {
     if (g_graphicsDevice) g_graphicsDevice->Clear();
     layerKept_ = false;
@@ -286,7 +319,7 @@ bool RenderQueue::Flush() {
 
   for (AnimatedDrawable* node : opaqueAnimated) {
     if (!node->visible) continue;
-    node->AdvanceAndRefresh();
+    node->RefreshPose();
     if (RenderStateSet* states = node->MeshRenderStates()) states->Apply(false);
     DrawAnimated(node);
   }
@@ -371,13 +404,12 @@ bool RenderQueue::CollectDepthRects() {
     if (r.right > r.left) depthRects_.push_back(r);
   }
   for (const auto* list : {&opaqueAnimated, &blendedAnimated}) {
-    for (const AnimatedDrawable* node : *list) {
+    for (AnimatedDrawable* node : *list) {
       if (!node->visible) continue;
-      D3DXVECTOR3 centre;
-      float radius = 0.0f;
-      if (!node->DrawnSphere(&centre, &radius) ||
-          !SphereRect(centre, radius, view, projection, vp, &r))
-        return false;
+      // Nodes may share a mesh's frames: the pose is built for this node first.
+      node->RefreshPose();
+      D3DXVECTOR3 lo, hi;
+      if (!node->DrawnBox(&lo, &hi) || !BoxRect(lo, hi, view, projection, vp, &r)) return false;
       if (r.right > r.left) depthRects_.push_back(r);
     }
   }
@@ -414,7 +446,6 @@ void RenderQueue::FlushBlendedAnimated() {
   for (int pass = 0; pass < 2; ++pass) {
     for (AnimatedDrawable* node : blendedAnimated) {
       if (!node->visible) continue;
-      if (pass == 0) node->AdvanceAnimation();
       node->RefreshPose();
       if (RenderStateSet* states = node->MeshRenderStates()) {
         states->Set(D3DRS_CULLMODE, kCullModes[pass]);

@@ -613,12 +613,17 @@ bool GLBackend::SaveLayer(const DeviceState&) {
   if (layerCopies_) {
     CopyLayer(true);
   } else {
-    // A blit is clipped by the scissor, and only by it.
+    // A blit is clipped by the scissor, and only by it. The window keeps its rows from
+    // the top and a framebuffer object from the bottom, so a blit between them that
+    // keeps the picture upright turns it over in memory, and the software renderer then
+    // draws it through a shader. The layer is kept upside down instead: both ways are
+    // then straight copies of memory (the depth always; the colour where the formats
+    // allow it).
     Enable(GL_SCISSOR_TEST, false, scissorTest_);
     const auto w = static_cast<GLint>(width_), h = static_cast<GLint>(height_);
     fn_.BindFramebuffer(GL_READ_FRAMEBUFFER, framebuffer_);
     fn_.BindFramebuffer(GL_DRAW_FRAMEBUFFER, layerFramebuffer_);
-    fn_.BlitFramebuffer(0, 0, w, h, 0, 0, w, h, GL_COLOR_BUFFER_BIT | layerDepthBits_, GL_NEAREST);
+    fn_.BlitFramebuffer(0, 0, w, h, 0, h, w, 0, GL_COLOR_BUFFER_BIT | layerDepthBits_, GL_NEAREST);
     fn_.BindFramebuffer(GL_FRAMEBUFFER, framebuffer_);
   }
   if (glGetError() != GL_NO_ERROR) {
@@ -631,7 +636,7 @@ bool GLBackend::SaveLayer(const DeviceState&) {
   return true;
 }
 
-bool GLBackend::RestoreLayer(const DeviceState&, const RECT* depthRects, UINT count) {
+bool GLBackend::RestoreLayer(const DeviceState&, const RECT*, UINT) {
   if (!layerKept_ || !width_ || !MakeCurrent()) return false;
   if (!LayerMatchesTarget()) {
     layerKept_ = false;
@@ -642,27 +647,13 @@ bool GLBackend::RestoreLayer(const DeviceState&, const RECT* depthRects, UINT co
     CopyLayer(false);
     return true;
   }
+  // Colour and depth come back whole, turned upright (see SaveLayer): a straight copy of
+  // the depth costs less than clearing it and picking rectangles.
   Enable(GL_SCISSOR_TEST, false, scissorTest_);
-  // Depth everywhere as a clear leaves it; the whole buffer, stencil included, is software
-  // GL's fast path.
-  if (depthMask_.Set(true)) glDepthMask(GL_TRUE);
-  if (stencilWriteMask_.Set(0xFFFFFFFFu)) glStencilMask(0xFFFFFFFFu);
-  glClearDepth(1);
-  glClearStencil(0);
-  glClear(GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
   const auto w = static_cast<GLint>(width_), h = static_cast<GLint>(height_);
   fn_.BindFramebuffer(GL_READ_FRAMEBUFFER, layerFramebuffer_);
   fn_.BindFramebuffer(GL_DRAW_FRAMEBUFFER, framebuffer_);
-  fn_.BlitFramebuffer(0, 0, w, h, 0, 0, w, h, GL_COLOR_BUFFER_BIT, GL_NEAREST);
-  for (UINT i = 0; i < count; ++i) {
-    // Direct3D's rows count from the top, GL's from the bottom.
-    const GLint x0 = std::clamp<GLint>(depthRects[i].left, 0, w);
-    const GLint x1 = std::clamp<GLint>(depthRects[i].right, 0, w);
-    const GLint y0 = std::clamp<GLint>(h - depthRects[i].bottom, 0, h);
-    const GLint y1 = std::clamp<GLint>(h - depthRects[i].top, 0, h);
-    if (x0 >= x1 || y0 >= y1) continue;
-    fn_.BlitFramebuffer(x0, y0, x1, y1, x0, y0, x1, y1, layerDepthBits_, GL_NEAREST);
-  }
+  fn_.BlitFramebuffer(0, h, w, 0, 0, 0, w, h, GL_COLOR_BUFFER_BIT | layerDepthBits_, GL_NEAREST);
   fn_.BindFramebuffer(GL_FRAMEBUFFER, framebuffer_);
   return true;
 }
