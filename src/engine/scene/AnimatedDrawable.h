@@ -1,6 +1,6 @@
 // What the render queue needs from a node that draws an animated mesh: its pose is
-// advanced once a frame, and refreshed by the queue right before it is drawn (nodes may
-// share a mesh's frames), with the mesh's render-state set. The animated mesh node implements it.
+// advanced and refreshed by the queue right before it is drawn, with the mesh's
+// render-state set. The animated mesh node implements it.
 #pragma once
 
 #include "engine/scene/RenderableNode.h"
@@ -21,12 +21,4 @@ class AnimatedDrawable : public RenderableNode {
   // from this node's world matrix.
   virtual void RefreshPose() = 0;
   virtual void AdvanceAndRefresh() = 0;
-  // A world-space box holding everything DrawMesh draws in the pose RefreshPose last
-  // built; false when not known (what is drawn over the kept layer is then tested against
-  // all of its depth).
-  virtual bool DrawnBox(D3DXVECTOR3* lo, D3DXVECTOR3* hi) const {
-    (void)lo;
-    (void)hi;
-    return false;
-  }
 };

@@ -1,7 +1,5 @@
 #include "engine/scene/AnimatedMesh.h"
 
-#include <algorithm>
-#include <cmath>
 #include <cstring>
 #include <new>
 
@@ -67,93 +65,6 @@ bool SetUpSkinning(MeshContainer* c) {
     boneScratchCapacity = bones;
     delete[] boneScratchMatrices;
     boneScratchMatrices = new (std::nothrow) D3DXMATRIX[bones];
-  }
-  return true;
-}
-
-// Fills the container's rest sphere (rigid) or its bones' reach (skinned) from the
-// bind-pose vertices. A bone's reach is measured in the bone's space: the bind-pose
-// vertex through the bone's offset matrix.
-bool MeasureReach(MeshContainer* c) {
-  ID3DXMesh* mesh = c->originalMesh ? c->originalMesh : c->MeshData.pMesh;
-  const DWORD count = mesh->GetNumVertices();
-  const DWORD stride = D3DXGetFVFVertexSize(mesh->GetFVF());
-  if (count == 0 || stride < sizeof(D3DXVECTOR3)) return true;
-  void* data = nullptr;
-  if (FAILED(mesh->LockVertexBuffer(D3DLOCK_READONLY, &data))) return false;
-  const auto* bytes = static_cast<const unsigned char*>(data);
-  auto position = [&](DWORD i) {
-    D3DXVECTOR3 p;
-    std::memcpy(&p, bytes + static_cast<std::size_t>(i) * stride, sizeof(p));
-    return p;
-  };
-  bool ok = true;
-  if (!c->pSkinInfo) {
-    ok = SUCCEEDED(D3DXComputeBoundingSphere(static_cast<const D3DXVECTOR3*>(data), count, stride,
-                                             &c->restCentre, &c->restRadius));
-  } else {
-    const DWORD bones = c->pSkinInfo->GetNumBones();
-    c->boneReach.assign(bones, 0.0f);
-    std::vector<DWORD> vertices;
-    std::vector<float> weights;
-    for (DWORD b = 0; b < bones && ok; ++b) {
-      const DWORD influences = c->pSkinInfo->GetNumBoneInfluences(b);
-      vertices.resize(influences);
-      weights.resize(influences);
-      if (influences && FAILED(c->pSkinInfo->GetBoneInfluence(b, vertices.data(), weights.data()))) {
-        ok = false;
-        break;
-      }
-      float reach = 0.0f;
-      for (DWORD k = 0; k < influences; ++k) {
-        if (vertices[k] >= count || !(weights[k] != 0.0f)) continue;
-        const D3DXVECTOR3 p = position(vertices[k]);
-        D3DXVECTOR3 inBone;
-        D3DXVec3TransformCoord(&inBone, &p, &c->boneOffsets[b]);
-        reach = std::max(reach, D3DXVec3Length(&inBone));
-      }
-      c->boneReach[b] = reach;
-    }
-  }
-  mesh->UnlockVertexBuffer();
-  return ok;
-}
-
-float LargestScale(const D3DXMATRIX& m) {
-  return std::max({D3DXVec3Length(reinterpret_cast<const D3DXVECTOR3*>(&m._11)),
-                   D3DXVec3Length(reinterpret_cast<const D3DXVECTOR3*>(&m._21)),
-                   D3DXVec3Length(reinterpret_cast<const D3DXVECTOR3*>(&m._31))});
-}
-
-void AddBall(const D3DXVECTOR3& centre, float radius, D3DXVECTOR3* lo, D3DXVECTOR3* hi) {
-  lo->x = std::min(lo->x, centre.x - radius);
-  lo->y = std::min(lo->y, centre.y - radius);
-  lo->z = std::min(lo->z, centre.z - radius);
-  hi->x = std::max(hi->x, centre.x + radius);
-  hi->y = std::max(hi->y, centre.y + radius);
-  hi->z = std::max(hi->z, centre.z + radius);
-}
-
-// Grows the box by what the frame chain's containers draw; false when a container has
-// no measure.
-bool AddPose(const MeshFrame* frame, D3DXVECTOR3* lo, D3DXVECTOR3* hi) {
-  for (; frame; frame = static_cast<const MeshFrame*>(frame->pFrameSibling)) {
-    for (auto* c = static_cast<const MeshContainer*>(frame->pMeshContainer); c;
-         c = static_cast<const MeshContainer*>(c->pNextMeshContainer)) {
-      if (!c->pSkinInfo) {
-        D3DXVECTOR3 centre;
-        D3DXVec3TransformCoord(&centre, &c->restCentre, &frame->combinedMatrix);
-        AddBall(centre, c->restRadius * LargestScale(frame->combinedMatrix), lo, hi);
-        continue;
-      }
-      if (c->boneReach.size() != c->boneMatrixPointers.size()) return false;
-      for (std::size_t b = 0; b < c->boneReach.size(); ++b) {
-        const D3DXMATRIX* m = c->boneMatrixPointers[b];
-        if (!m) return false;
-        AddBall(D3DXVECTOR3(m->_41, m->_42, m->_43), c->boneReach[b] * LargestScale(*m), lo, hi);
-      }
-    }
-    if (!AddPose(static_cast<const MeshFrame*>(frame->pFrameFirstChild), lo, hi)) return false;
   }
   return true;
 }
@@ -322,10 +233,6 @@ HRESULT FrameAllocator::CreateMeshContainer(LPCSTR name, const D3DXMESHDATA* mes
       return E_FAIL;
     }
   }
-  if (!MeasureReach(c)) {
-    DestroyMeshContainer(c);
-    return E_FAIL;
-  }
   nextMaterialNumber += numMaterials;
   *newMeshContainer = c;
   return S_OK;
@@ -385,17 +292,6 @@ bool AnimatedMesh::Load(const std::string& path) {
 }
 
 void AnimatedMesh::Draw() { DrawFrame(frameRoot); }
-
-bool AnimatedMesh::PoseBox(D3DXVECTOR3* lo, D3DXVECTOR3* hi) const {
-  if (!frameRoot || !lo || !hi) return false;
-  D3DXVECTOR3 low(1e30f, 1e30f, 1e30f), high(-1e30f, -1e30f, -1e30f);
-  if (!AddPose(frameRoot, &low, &high) || !(low.x <= high.x)) return false;
-  for (float v : {low.x, low.y, low.z, high.x, high.y, high.z})
-    if (!std::isfinite(v)) return false;
-  *lo = low;
-  *hi = high;
-  return true;
-}
 
 void AnimatedMesh::UpdateMatrices(MeshFrame* frame, const D3DXMATRIX* parentMatrix) {
   for (; frame; frame = static_cast<MeshFrame*>(frame->pFrameSibling)) {

@@ -29,12 +29,6 @@ struct MeshContainer : D3DXMESHCONTAINER {
   std::vector<D3DXMATRIX*> boneMatrixPointers;  // one per bone: a frame's combinedMatrix
   D3DXATTRIBUTERANGE* attributeTable = nullptr;  // of the drawable copy; owned
   DWORD numAttributeGroups = 0;
-  // Where the container's vertices can be, for bounding a pose. Rigid: its bind-pose
-  // sphere in its frame's space. Skinned: for each bone, the farthest any vertex the bone
-  // moves lies from the bone's origin, in the bone's space.
-  D3DXVECTOR3 restCentre{0, 0, 0};
-  float restRadius = 0.0f;
-  std::vector<float> boneReach;
 };
 
 // The loader's callbacks: frames and containers as MeshFrame and MeshContainer, the
@@ -81,11 +75,6 @@ class AnimatedMesh : public Resource {
   // Rebuilds combinedMatrix of frame, its children and its later siblings; a null parent
   // matrix means the frame's own matrix is already in world space.
   void UpdateMatrices(MeshFrame* frame, const D3DXMATRIX* parentMatrix);
-  // A world-space box holding everything Draw draws in the frames' current combined
-  // matrices: each skinned vertex is a weighted mean of points that its bones carry no
-  // farther from their origins than the bone's reach, so the balls of reach about the
-  // posed bones hold it. False for an empty mesh.
-  bool PoseBox(D3DXVECTOR3* lo, D3DXVECTOR3* hi) const;
 
   MeshFrame* frameRoot = nullptr;                      // owned
   ID3DXAnimationController* animController = nullptr;  // owned; null when the file has no sets

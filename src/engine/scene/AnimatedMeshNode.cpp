@@ -114,10 +114,6 @@ bool AnimatedMeshNode::HasAlphaTexture() const { return mesh && mesh->hasAlphaTe
 
 RenderStateSet* AnimatedMeshNode::MeshRenderStates() { return mesh ? mesh->renderStates : nullptr; }
 
-bool AnimatedMeshNode::DrawnBox(D3DXVECTOR3* lo, D3DXVECTOR3* hi) const {
-  return mesh && mesh->PoseBox(lo, hi);
-}
-
 void AnimatedMeshNode::DrawMesh() {
   if (mesh) mesh->Draw();
 }

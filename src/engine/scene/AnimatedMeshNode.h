@@ -41,7 +41,6 @@ class AnimatedMeshNode : public AnimatedDrawable {
   bool HasAlphaTexture() const override;
   RenderStateSet* MeshRenderStates() override;
   void DrawMesh() override;
-  bool DrawnBox(D3DXVECTOR3* lo, D3DXVECTOR3* hi) const override;
 
   AnimatedMesh* mesh = nullptr;                     // not owned: the mesh manager owns it
   ID3DXAnimationController* controller = nullptr;  // owned clone of the mesh's controller

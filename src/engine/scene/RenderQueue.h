@@ -9,8 +9,7 @@
 //
 // Opaque items of still models (scenery) are drawn first, into a layer the device keeps;
 // while they, the camera, the lights and the background stay exactly as they were, later
-// frames start from that layer instead of drawing them again, and everything else is
-// tested against the scenery's depth inside the screen rectangles it can cover.
+// frames start from that layer (its colour and depth) instead of drawing them again.
 #pragma once
 
 #include <cstdint>
@@ -68,10 +67,8 @@ class RenderQueue {
   std::vector<AnimatedDrawable*> opaqueAnimated;
   std::vector<AnimatedDrawable*> blendedAnimated;
 
-  // The still models' opaque items this frame, and the other model nodes (drawn over the
-  // layer: their depth rectangles).
+  // The still models' opaque items this frame.
   std::vector<DrawItem*> stillItems;
-  std::vector<const ModelNode*> movingModels;
 
   // Whether still items may go into the kept layer (off: every frame is drawn in full).
   bool useLayer = true;
@@ -108,14 +105,10 @@ class RenderQueue {
   void DrawStillItems();
   // Fills `records` and `frame` with this frame's still items and frame state.
   void RecordStill();
-  // This frame's depth rectangles of everything drawn over the layer; false when some
-  // cannot be bounded (then the whole depth comes back).
-  bool CollectDepthRects();
 
   std::vector<StillRecord> records_, previousRecords_, keptRecords_;
   FrameRecord frame_{}, previousFrame_{}, keptFrame_{};
   bool layerKept_ = false;
-  std::vector<RECT> depthRects_;
   std::vector<const DrawItem*> stillOrder_;
 };
 

@@ -105,13 +105,11 @@ class RenderBackend {
   // frame (scenery that stays the same from frame to frame), from which later frames
   // start instead of a clear. The device calls them only with a viewport covering the
   // whole back buffer. SaveLayer copies the whole back buffer into the layer.
-  // RestoreLayer puts the layer's colour back whole and its depth at least inside the
-  // given rectangles (what is drawn after it must stay inside them to be tested against
-  // the scenery); elsewhere depth is either the layer's or 1, and stencil 0. Either gives
+  // RestoreLayer puts the layer's colour, depth and stencil back whole. Either gives
   // false when it cannot: no layer kept, or the one kept went with a reset or a change
   // of target.
   virtual bool SaveLayer(const DeviceState& state) = 0;
-  virtual bool RestoreLayer(const DeviceState& state, const RECT* depthRects, UINT count) = 0;
+  virtual bool RestoreLayer(const DeviceState& state) = 0;
 };
 
 // The backends. The OpenGL one needs a window made by the real Win32 backend.

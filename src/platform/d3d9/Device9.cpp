@@ -164,18 +164,17 @@ bool Device9::SaveLayer() {
   return LayerUsable() && backend_->SaveLayer(state_);
 }
 
-bool Device9::RestoreLayer(const RECT* depthRects, UINT count) {
-  if (RecordAndCheck("RestoreLayer", {count})) return false;
-  if (count > 0 && !depthRects) return false;
-  return LayerUsable() && backend_->RestoreLayer(state_, depthRects, count);
+bool Device9::RestoreLayer() {
+  if (RecordAndCheck("RestoreLayer", {})) return false;
+  return LayerUsable() && backend_->RestoreLayer(state_);
 }
 
 bool SaveLayer(IDirect3DDevice9* device) {
   return device && static_cast<Device9*>(device)->SaveLayer();
 }
 
-bool RestoreLayer(IDirect3DDevice9* device, const RECT* depthRects, UINT count) {
-  return device && static_cast<Device9*>(device)->RestoreLayer(depthRects, count);
+bool RestoreLayer(IDirect3DDevice9* device) {
+  return device && static_cast<Device9*>(device)->RestoreLayer();
 }
 
 HRESULT Device9::Clear(DWORD count, const void* rects, DWORD flags, D3DCOLOR colour, float z,

@@ -65,7 +65,7 @@ class Device9 final : public RefCounted<IDirect3DDevice9> {
   // The kept layer (see RenderBackend): only inside a scene, on a device that is not lost,
   // with a viewport covering the whole back buffer.
   bool SaveLayer();
-  bool RestoreLayer(const RECT* depthRects, UINT count);
+  bool RestoreLayer();
 
   RenderBackend& Backend() { return *backend_; }
   const DeviceState& State() const { return state_; }

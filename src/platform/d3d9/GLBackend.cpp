@@ -636,19 +636,17 @@ bool GLBackend::SaveLayer(const DeviceState&) {
   return true;
 }
 
-bool GLBackend::RestoreLayer(const DeviceState&, const RECT*, UINT) {
+bool GLBackend::RestoreLayer(const DeviceState&) {
   if (!layerKept_ || !width_ || !MakeCurrent()) return false;
   if (!LayerMatchesTarget()) {
     layerKept_ = false;
     return false;
   }
   if (layerCopies_) {
-    // Depth comes back whole: a copy costs less than clearing and picking rectangles.
     CopyLayer(false);
     return true;
   }
-  // Colour and depth come back whole, turned upright (see SaveLayer): a straight copy of
-  // the depth costs less than clearing it and picking rectangles.
+  // Turned upright again (see SaveLayer).
   Enable(GL_SCISSOR_TEST, false, scissorTest_);
   const auto w = static_cast<GLint>(width_), h = static_cast<GLint>(height_);
   fn_.BindFramebuffer(GL_READ_FRAMEBUFFER, layerFramebuffer_);

@@ -11,10 +11,10 @@ namespace platform::d3d9 {
 // otherwise or when the device cannot keep a layer.
 bool SaveLayer(IDirect3DDevice9* device);
 
-// Starts the back buffer from the kept layer instead of a clear: its colour whole, and its
-// depth at least inside `depthRects` (back-buffer pixels); elsewhere depth is either the
-// layer's or 1, and stencil 0. False (and nothing changed) when there is no layer to restore:
-// none kept yet, or it went with a reset or a new size; the caller then draws in full.
-bool RestoreLayer(IDirect3DDevice9* device, const RECT* depthRects, UINT count);
+// Starts the back buffer from the kept layer instead of a clear: its colour, depth and
+// stencil as they were saved. False (and nothing changed) when there is no layer to
+// restore: none kept yet, or it went with a reset or a new size; the caller then draws in
+// full.
+bool RestoreLayer(IDirect3DDevice9* device);
 
 }  // namespace platform::d3d9

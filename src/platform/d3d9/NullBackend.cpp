@@ -40,7 +40,7 @@ class NullBackend final : public RenderBackend {
     layerKept_ = true;
     return true;
   }
-  bool RestoreLayer(const DeviceState&, const RECT*, UINT) override { return layerKept_; }
+  bool RestoreLayer(const DeviceState&) override { return layerKept_; }
 
  private:
   bool layerKept_ = false;

@@ -296,8 +296,8 @@ TEST_F(RenderQueueTest, AnimatedNodesDrawOpaqueFirstThenBackAndFrontFacesOfSeeTh
   ASSERT_EQ(queue.blendedAnimated.size(), 3u);
   queue.Flush();
   EXPECT_EQ(trace, (std::vector<std::string>{
-                       "o advance", "g advance", "l advance", "o pose", "o draw cull 2",
-                       "g pose", "g draw cull 3", "l pose", "before", "l draw cull 3", "after", "g pose",
+                       "o advance+pose", "o draw cull 2", "g advance", "g pose", "g draw cull 3",
+                       "l advance", "l pose", "before", "l draw cull 3", "after", "g pose",
                        "g draw cull 2", "l pose", "before", "l draw cull 2", "after"}));
   // The shared set is left culling clockwise.
   EXPECT_EQ(blendStates[D3DRS_CULLMODE].value, static_cast<DWORD>(D3DCULL_CW));

@@ -87,7 +87,7 @@ class GLBackend final : public RenderBackend {
   void UploadTexture(Texture9* texture) override;
   bool ReadTextureLevel(Texture9* texture, UINT level, BYTE* out) override;
   bool SaveLayer(const DeviceState& state) override;
-  bool RestoreLayer(const DeviceState& state, const RECT* depthRects, UINT count) override;
+  bool RestoreLayer(const DeviceState& state) override;
 
   // The back buffer as ARGB words, top row first.
   bool ReadBack(std::vector<std::uint32_t>* argb, UINT* width, UINT* height);
