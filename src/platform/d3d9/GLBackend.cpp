@@ -255,6 +255,7 @@ void GLBackend::ClearNewBackBuffer() {
 }
 
 void GLBackend::DestroyBackBuffer() {
+  heldClearMask_ = 0;
   DestroyLayer();
   DestroyTarget();
   width_ = height_ = 0;
@@ -369,6 +370,7 @@ bool GLBackend::IsWindowLost() {
 void GLBackend::Clear(const DeviceState& state, DWORD flags, D3DCOLOR colour, float z,
                       DWORD stencil) {
   if (!width_ || !MakeCurrent()) return;
+  ClearHeldBack();
   // A frame starts with a clear: the window may have changed size since the last one.
   if (!framebuffer_ && !FollowWindowSize()) return;
   ApplyViewport(state.viewport);
@@ -401,6 +403,15 @@ void GLBackend::Clear(const DeviceState& state, DWORD flags, D3DCOLOR colour, fl
   // which is the fast path in software GL.
   const D3DVIEWPORT9& vp = state.viewport;
   const bool whole = vp.X == 0 && vp.Y == 0 && vp.Width >= width_ && vp.Height >= height_;
+  if (whole && (mask & GL_COLOR_BUFFER_BIT) && (mask & GL_DEPTH_BUFFER_BIT)) {
+    // Held back until something draws, reads or shows the target: a frame that starts
+    // from the kept layer overwrites all of it, and the clear is then never made.
+    heldClearMask_ = mask;
+    glGetFloatv(GL_COLOR_CLEAR_VALUE, heldClearColour_);
+    glGetDoublev(GL_DEPTH_CLEAR_VALUE, &heldClearDepth_);
+    glGetIntegerv(GL_STENCIL_CLEAR_VALUE, &heldClearStencil_);
+    return;
+  }
   Enable(GL_SCISSOR_TEST, !whole, scissorTest_);
   if (!whole) {
     const GLint top = static_cast<GLint>(vp.Y + vp.Height);
@@ -410,8 +421,24 @@ void GLBackend::Clear(const DeviceState& state, DWORD flags, D3DCOLOR colour, fl
   glClear(mask);
 }
 
+void GLBackend::ClearHeldBack() {
+  if (!heldClearMask_) return;
+  const GLbitfield mask = heldClearMask_;
+  heldClearMask_ = 0;
+  fn_.BindFramebuffer(GL_FRAMEBUFFER, framebuffer_);
+  Enable(GL_SCISSOR_TEST, false, scissorTest_);
+  if (colourMask_.Set({true, true, true, true})) glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+  if (depthMask_.Set(true)) glDepthMask(GL_TRUE);
+  if ((mask & GL_STENCIL_BUFFER_BIT) && stencilWriteMask_.Set(0xFFFFFFFFu)) glStencilMask(0xFFFFFFFFu);
+  glClearColor(heldClearColour_[0], heldClearColour_[1], heldClearColour_[2], heldClearColour_[3]);
+  glClearDepth(heldClearDepth_);
+  glClearStencil(heldClearStencil_);
+  glClear(mask);
+}
+
 bool GLBackend::Present() {
   if (!width_ || !MakeCurrent()) return false;
+  ClearHeldBack();
   if (!framebuffer_) {
     // Drawn straight into the window: nothing to copy.
     SDL_GL_SwapWindow(window_);
@@ -607,6 +634,7 @@ void GLBackend::CopyLayer(bool intoLayer) {
 bool GLBackend::SaveLayer(const DeviceState&) {
   layerKept_ = false;
   if (layerBroken_ || !width_ || !MakeCurrent()) return false;
+  ClearHeldBack();
   if (!LayerMatchesTarget() && !CreateLayer()) return false;
   while (glGetError() != GL_NO_ERROR) {
   }
@@ -642,6 +670,14 @@ bool GLBackend::RestoreLayer(const DeviceState&) {
     layerKept_ = false;
     return false;
   }
+  // The layer overwrites every plane a held clear would have cleared.
+  const GLbitfield restored =
+      GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT |
+      ((layerCopies_ ? stencilFormat_ : (layerDepthBits_ & GL_STENCIL_BUFFER_BIT) != 0)
+           ? GL_STENCIL_BUFFER_BIT
+           : 0);
+  if ((heldClearMask_ & ~restored) == 0) heldClearMask_ = 0;
+  ClearHeldBack();
   if (layerCopies_) {
     CopyLayer(false);
     return true;
@@ -658,6 +694,7 @@ bool GLBackend::RestoreLayer(const DeviceState&) {
 
 bool GLBackend::ReadBack(std::vector<std::uint32_t>* argb, UINT* width, UINT* height) {
   if (!width_ || !argb || !MakeCurrent()) return false;
+  ClearHeldBack();
   const std::size_t rowWords = width_;
   argb->resize(rowWords * height_);
   fn_.BindFramebuffer(GL_READ_FRAMEBUFFER, framebuffer_);
@@ -674,6 +711,7 @@ bool GLBackend::ReadBack(std::vector<std::uint32_t>* argb, UINT* width, UINT* he
 
 bool GLBackend::ReadWindow(std::vector<std::uint32_t>* argb, int* width, int* height) {
   if (!argb || !MakeCurrent()) return false;
+  ClearHeldBack();
   int dw = 0, dh = 0;
   SDL_GL_GetDrawableSize(window_, &dw, &dh);
   if (dw <= 0 || dh <= 0) return false;

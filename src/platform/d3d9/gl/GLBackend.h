@@ -122,6 +122,8 @@ class GLBackend final : public RenderBackend {
   // the target in use; the back buffer's contents start afresh (black) after a move.
   bool FollowWindowSize();
   void ClearNewBackBuffer();
+  // Carries out a whole-target clear held back by Clear (see there), if one is.
+  void ClearHeldBack();
   // Draws the off-screen target into the window's rectangle (x, y, w, h), GL's origin.
   void DrawTargetIntoWindow(int x, int y, int w, int h, bool exact);
   void ApplyWindowMode(const D3DPRESENT_PARAMETERS& params);
@@ -198,6 +200,11 @@ class GLBackend final : public RenderBackend {
   std::uint64_t targetGeneration_ = 0;
   std::uint64_t layerGeneration_ = 0;  // the target generation the layer was made for
   bool layerKept_ = false;
+  // A clear of the whole target not yet carried out: its GL mask (0: none) and values.
+  GLbitfield heldClearMask_ = 0;
+  GLfloat heldClearColour_[4] = {0, 0, 0, 0};
+  GLdouble heldClearDepth_ = 1;
+  GLint heldClearStencil_ = 0;
   bool layerBroken_ = false;  // GL refused a copy once: no layer from then on
 
   // Per-texture-object sampler parameters, indexed by GL name.

@@ -395,6 +395,7 @@ std::pair<unsigned long long, unsigned long long> IndexRange(const BYTE* bytes, 
 
 void GLBackend::Draw(const DeviceState& state, const DrawCall& call) {
   if (!width_ || call.primitiveCount == 0 || !MakeCurrent()) return;
+  ClearHeldBack();
   const FvfLayout layout = DecodeFvf(call.fvf);
   // A stride shorter than the format would read past each vertex.
   if (!layout.valid || call.stride < layout.size) return;
