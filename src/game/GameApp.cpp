@@ -2,6 +2,8 @@
 
 #include <cstdlib>
 #include <ctime>
+#include <string>
+#include <vector>
 
 #include "app/GraphicsDevice.h"
 #include "engine/gui/Font.h"
@@ -18,6 +20,7 @@
 #include "platform/FileSystem.h"
 #include "platform/Random.h"
 #include "platform/d3dx9/D3DX9Sprite.h"
+#include "platform/d3dx9/D3DX9Texture.h"
 #include "platform/dinput8/DInput8.h"
 
 namespace {
@@ -93,6 +96,14 @@ GameApp::~GameApp() = default;
 bool GameApp::OnInit() {
   platform::SeedRandom(static_cast<std::uint32_t>(std::time(nullptr)));
   if (g_mouse) g_mouse->sensitivity = 1.2f;
+  // The main menu's pictures are decoded on another core while the device starts.
+  ReadLanguage();
+  std::vector<std::string> menuPictures = {dataRoot + "GUI.png", dataRoot + "GUI_Fondo.jpg"};
+  if (const char* atlasName = AtlasName(language))
+    menuPictures.insert(menuPictures.begin(), dataRoot + atlasName);
+  for (int i = 0; i < 4; ++i)
+    menuPictures.push_back(dataRoot + "GUI_FigurasJugador_" + std::to_string(i) + ".png");
+  platform::d3dx9::PrefetchTextureFiles(menuPictures);
   if (!g_graphicsDevice || !g_graphicsDevice->Init(hwnd, settings))
     return Fail("the graphics device could not start");
   if (!g_soundSystem || !g_soundSystem->Init(hwnd, 44100, L""))
@@ -118,8 +129,8 @@ bool GameApp::OnInit() {
   font->SetPosition(5, 5);
   font->SetColour(0.0f, 0.0f, 1.0f, 1.0f);
 
-  ReadLanguage();
   CreateSprites();
+  platform::d3dx9::DropPrefetchedTextures();
   LoadMusicPieces(music);
   screen = kMainMenu;
   return true;
@@ -151,6 +162,7 @@ void GameApp::OnFrame() {
 }
 
 void GameApp::OnShutdown() {
+  platform::d3dx9::DropPrefetchedTextures();
   musicMode = kSilence;
   UpdateMusic();
   // The world's nodes live in the scene and its resources in the managers, all of which

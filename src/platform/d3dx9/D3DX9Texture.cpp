@@ -7,9 +7,15 @@
 #include <algorithm>
 #include <bit>
 #include <cmath>
+#include <condition_variable>
+#include <list>
 #include <cstring>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
+
+#include <sys/stat.h>
 
 #include "platform/FileSystem.h"
 #include "platform/d3d9/Backend.h"
@@ -318,28 +324,177 @@ HRESULT CreateFromImage(IDirect3DDevice9* device, DecodedImage& image,
   return D3D_OK;
 }
 
+// The largest picture worth decoding is the largest texture the device can hold; 0 when
+// the device cannot say.
+UINT MaxSide(IDirect3DDevice9* device) {
+  D3DCAPS9 caps{};
+  if (FAILED(device->GetDeviceCaps(&caps))) return 0;
+  return std::min(caps.MaxTextureWidth, caps.MaxTextureHeight);
+}
+
+bool Decode(const unsigned char* data, std::size_t size, UINT maxSide, DecodedImage* image,
+            D3DXIMAGE_FILEFORMAT* fileFormat) {
+  if (platform::image::IsPng(data, size)) {
+    *fileFormat = D3DXIFF_PNG;
+    return platform::image::ReadPng(data, size, image, maxSide);
+  }
+  if (platform::image::IsJpeg(data, size)) {
+    *fileFormat = D3DXIFF_JPG;
+    return platform::image::ReadJpeg(data, size, image, maxSide);
+  }
+  return false;
+}
+
 HRESULT DecodeAndCreate(IDirect3DDevice9* device, const unsigned char* data, std::size_t size,
                         UINT width, UINT height, UINT mipLevels, DWORD usage, D3DFORMAT format,
                         D3DPOOL pool, DWORD filter, DWORD mipFilter, D3DCOLOR colorKey,
                         D3DXIMAGE_INFO* srcInfo, IDirect3DTexture9** texture) {
-  // The largest picture worth decoding is the largest texture the device can hold.
-  D3DCAPS9 caps{};
-  if (FAILED(device->GetDeviceCaps(&caps))) return D3DERR_INVALIDCALL;
-  const UINT maxSide = std::min(caps.MaxTextureWidth, caps.MaxTextureHeight);
+  const UINT maxSide = MaxSide(device);
   if (maxSide == 0) return D3DERR_INVALIDCALL;
   DecodedImage image;
   D3DXIMAGE_FILEFORMAT fileFormat;
-  if (platform::image::IsPng(data, size)) {
-    if (!platform::image::ReadPng(data, size, &image, maxSide)) return D3DXERR_INVALIDDATA;
-    fileFormat = D3DXIFF_PNG;
-  } else if (platform::image::IsJpeg(data, size)) {
-    if (!platform::image::ReadJpeg(data, size, &image, maxSide)) return D3DXERR_INVALIDDATA;
-    fileFormat = D3DXIFF_JPG;
-  } else {
-    return D3DXERR_INVALIDDATA;
-  }
+  if (!Decode(data, size, maxSide, &image, &fileFormat)) return D3DXERR_INVALIDDATA;
   return CreateFromImage(device, image, fileFormat, width, height, mipLevels, usage, format, pool,
                          filter, mipFilter, colorKey, srcInfo, maxSide, texture);
+}
+
+// What identifies a file's contents between reading it and using what was read.
+struct FileStamp {
+  long long size = -1, modifiedNs = -1;
+  bool operator==(const FileStamp&) const = default;
+};
+
+FileStamp StampOf(const std::string& hostPath) {
+  struct stat st {};
+  if (stat(hostPath.c_str(), &st) != 0) return {};
+  return {static_cast<long long>(st.st_size),
+          static_cast<long long>(st.st_mtim.tv_sec) * 1000000000LL + st.st_mtim.tv_nsec};
+}
+
+// The pictures decoded ahead (see PrefetchTextureFiles), by resolved path.
+class Prefetcher {
+ public:
+  ~Prefetcher() { Drop(); }
+
+  void Start(const std::vector<std::string>& paths) {
+    Drop();
+    std::lock_guard<std::mutex> lock(mutex_);
+    for (const std::string& path : paths) {
+      const std::string resolved = platform::ResolvePath(path);
+      if (resolved.empty()) continue;
+      entries_.emplace_back();
+      entries_.back().path = resolved;
+    }
+    if (!entries_.empty()) worker_ = std::thread([this] { Run(); });
+  }
+
+  void Finish() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    cv_.wait(lock, [this] {
+      for (const Entry& e : entries_)
+        if (e.state != Entry::kDone) return false;
+      return true;
+    });
+  }
+
+  void Drop() {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      stopping_ = true;
+    }
+    if (worker_.joinable()) worker_.join();
+    std::lock_guard<std::mutex> lock(mutex_);
+    entries_.clear();
+    stopping_ = false;
+  }
+
+  // The decoded picture of the file, if it was asked for ahead, decoded within maxSide and
+  // is unchanged since; false otherwise (the caller reads it itself).
+  bool Take(const char* srcFile, UINT maxSide, DecodedImage* image,
+            D3DXIMAGE_FILEFORMAT* fileFormat) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    if (entries_.empty()) return false;
+    lock.unlock();
+    const std::string resolved = platform::ResolvePath(srcFile);
+    lock.lock();
+    for (auto it = entries_.begin(); it != entries_.end(); ++it) {
+      if (it->path != resolved) continue;
+      if (it->state == Entry::kWaiting) {
+        entries_.erase(it);  // not reached yet: cheaper read here than waited for
+        return false;
+      }
+      const Entry* entry = &*it;
+      cv_.wait(lock, [entry] { return entry->state == Entry::kDone; });
+      Entry done = std::move(*it);
+      entries_.erase(it);
+      lock.unlock();
+      if (!done.decoded || done.image.width > maxSide || done.image.height > maxSide ||
+          !(StampOf(resolved) == done.stamp))
+        return false;
+      *image = std::move(done.image);
+      *fileFormat = done.fileFormat;
+      ++taken_;
+      return true;
+    }
+    return false;
+  }
+
+ private:
+  struct Entry {
+    std::string path;
+    enum State { kWaiting, kDecoding, kDone } state = kWaiting;
+    bool decoded = false;
+    FileStamp stamp;
+    DecodedImage image;
+    D3DXIMAGE_FILEFORMAT fileFormat = D3DXIFF_PNG;
+  };
+
+  void Run() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    for (;;) {
+      Entry* next = nullptr;
+      for (Entry& e : entries_)
+        if (e.state == Entry::kWaiting) {
+          next = &e;
+          break;
+        }
+      if (!next || stopping_) return;
+      next->state = Entry::kDecoding;
+      const std::string path = next->path;
+      lock.unlock();
+      // Stamped before reading: a change while it is read shows as a different stamp later.
+      const FileStamp stamp = StampOf(path);
+      std::string bytes;
+      DecodedImage image;
+      D3DXIMAGE_FILEFORMAT fileFormat = D3DXIFF_PNG;
+      const bool decoded =
+          platform::ReadWholeFile(path, &bytes, kMaxFileBytes) && !bytes.empty() &&
+          Decode(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(),
+                 platform::image::kMaxImageSide, &image, &fileFormat);
+      lock.lock();
+      // Entries are only erased once done, and the list only grows in Start: next stands.
+      next->stamp = stamp;
+      next->decoded = decoded;
+      next->image = std::move(image);
+      next->fileFormat = fileFormat;
+      next->state = Entry::kDone;
+      cv_.notify_all();
+    }
+  }
+
+  std::mutex mutex_;
+  std::condition_variable cv_;
+  std::list<Entry> entries_;
+  std::thread worker_;
+  bool stopping_ = false;
+
+ public:
+  std::size_t taken_ = 0;
+};
+
+Prefetcher& ThePrefetcher() {
+  static Prefetcher prefetcher;
+  return prefetcher;
 }
 
 }  // namespace
@@ -364,6 +519,13 @@ HRESULT D3DXCreateTextureFromFileExA(IDirect3DDevice9* device, const char* srcFi
                                      IDirect3DTexture9** texture) {
   if (texture) *texture = nullptr;
   if (!device || !srcFile || !texture) return D3DERR_INVALIDCALL;
+  if (const UINT maxSide = MaxSide(device)) {
+    DecodedImage image;
+    D3DXIMAGE_FILEFORMAT fileFormat;
+    if (ThePrefetcher().Take(srcFile, maxSide, &image, &fileFormat))
+      return CreateFromImage(device, image, fileFormat, width, height, mipLevels, usage, format,
+                             pool, filter, mipFilter, colorKey, srcInfo, maxSide, texture);
+  }
   std::string bytes;
   if (!platform::ReadWholeFile(srcFile, &bytes, kMaxFileBytes) || bytes.empty())
     return D3DXERR_INVALIDDATA;
@@ -378,3 +540,15 @@ HRESULT D3DXCreateTextureFromFileA(IDirect3DDevice9* device, const char* srcFile
                                       D3DFMT_UNKNOWN, D3DPOOL_MANAGED, D3DX_DEFAULT, D3DX_DEFAULT,
                                       0, nullptr, nullptr, texture);
 }
+
+namespace platform::d3dx9 {
+
+void PrefetchTextureFiles(const std::vector<std::string>& paths) { ThePrefetcher().Start(paths); }
+
+void FinishPrefetching() { ThePrefetcher().Finish(); }
+
+void DropPrefetchedTextures() { ThePrefetcher().Drop(); }
+
+std::size_t PrefetchedTexturesTaken() { return ThePrefetcher().taken_; }
+
+}  // namespace platform::d3dx9

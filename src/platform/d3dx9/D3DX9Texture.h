@@ -5,6 +5,8 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
+#include <vector>
 
 #include "platform/d3d9/D3D9.h"
 
@@ -62,3 +64,21 @@ HRESULT D3DXCreateTextureFromFileInMemoryEx(IDirect3DDevice9* device, const void
                                             D3DPOOL pool, DWORD filter, DWORD mipFilter,
                                             D3DCOLOR colorKey, D3DXIMAGE_INFO* srcInfo,
                                             PALETTEENTRY* palette, IDirect3DTexture9** texture);
+
+namespace platform::d3dx9 {
+
+// Beyond D3DX: starts reading and decoding these picture files on a second thread, in
+// order, so that a later D3DXCreateTextureFromFileExA of one of them (the same file under
+// any spelling of its path) takes the decoded picture instead of reading it again; one
+// not reached yet is read by the caller as usual, one being decoded is waited for. The
+// result is the same as without: a file that changed since it was read, or that did not
+// decode within the usual limits, is read again. Replaces any earlier list.
+void PrefetchTextureFiles(const std::vector<std::string>& paths);
+// Waits until the thread has decoded its whole list.
+void FinishPrefetching();
+// Stops the thread and drops whatever it decoded that nobody took.
+void DropPrefetchedTextures();
+// How many textures were made from a picture decoded ahead, since the program started.
+std::size_t PrefetchedTexturesTaken();
+
+}  // namespace platform::d3dx9

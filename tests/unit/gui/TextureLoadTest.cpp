@@ -401,3 +401,79 @@ TEST_F(TextureLoadTest, LargePictureLoadsWithinFourTimesItsTexture) {
 }
 
 }  // namespace
+
+namespace {
+
+// Pictures decoded ahead on another thread make the same textures as reading them at the
+// time; a file that changed since, did not decode, or was never reached is read as usual,
+// and one asked for under another spelling of its path is still the one decoded.
+TEST_F(TextureLoadTest, PicturesDecodedAheadMakeTheSameTextures) {
+  std::vector<std::uint32_t> stripes(300 * 200), plain(64 * 64, 0xFF20A040u);
+  for (std::size_t i = 0; i < stripes.size(); ++i)
+    stripes[i] = (i / 7) % 2 ? 0x80FF8000u : 0xFF0030C0u;
+  const std::string png = EncodePng(300, 200, stripes, true);
+  const std::string jpeg = EncodeJpeg(300, 200, stripes);
+  const std::string folder = dir_.Path() + "/";
+  struct Case {
+    const char* file;
+    std::string bytes;
+    const char* askedAs;        // the path as the later load spells it
+    std::string rewrittenTo;    // written after the prefetch finished; empty: unchanged
+    bool taken;                 // made from the prefetched picture
+    HRESULT result;
+  };
+  const Case cases[] = {
+      {"a.png", png, "a.png", "", true, D3D_OK},
+      {"b.jpg", jpeg, "B.JPG", "", true, D3D_OK},
+      {"c.png", png, "c.png", EncodePng(64, 64, plain, false), false, D3D_OK},
+      {"d.png", png.substr(0, png.size() / 2), "d.png", "", false, D3DXERR_INVALIDDATA},
+  };
+  std::vector<std::string> paths;
+  for (const Case& c : cases) {
+    ASSERT_TRUE(WriteBytes(folder + c.file, c.bytes));
+    paths.push_back(folder + c.file);
+  }
+  // Loaded the usual way first, for comparison.
+  std::vector<std::vector<std::uint32_t>> expected;
+  for (const Case& c : cases) {
+    IDirect3DTexture9* t = nullptr;
+    const std::string& final = c.rewrittenTo.empty() ? c.bytes : c.rewrittenTo;
+    std::vector<std::uint32_t> texels;
+    if (SUCCEEDED(FromMemory(final, &t))) texels = Texels(t, 0);
+    expected.push_back(texels);
+    if (t) t->Release();
+  }
+  platform::d3dx9::PrefetchTextureFiles(paths);
+  platform::d3dx9::FinishPrefetching();
+  for (std::size_t i = 0; i < std::size(cases); ++i) {
+    const Case& c = cases[i];
+    SCOPED_TRACE(c.file);
+    if (!c.rewrittenTo.empty()) {
+      ASSERT_TRUE(WriteBytes(folder + c.file, c.rewrittenTo));
+    }
+    const std::size_t before = platform::d3dx9::PrefetchedTexturesTaken();
+    IDirect3DTexture9* t = nullptr;
+    EXPECT_EQ(D3DXCreateTextureFromFileExA(Device(), (folder + c.askedAs).c_str(), D3DX_DEFAULT,
+                                           D3DX_DEFAULT, 0, 0, D3DFMT_UNKNOWN, D3DPOOL_MANAGED,
+                                           D3DX_DEFAULT, D3DX_DEFAULT, 0, nullptr, nullptr, &t),
+              c.result);
+    EXPECT_EQ(platform::d3dx9::PrefetchedTexturesTaken() - before, c.taken ? 1u : 0u);
+    if (t) {
+      EXPECT_EQ(Texels(t, 0), expected[i]);
+      t->Release();
+    }
+  }
+  // A list not reached is read as usual; dropping it leaves nothing behind.
+  platform::d3dx9::PrefetchTextureFiles(paths);
+  platform::d3dx9::DropPrefetchedTextures();
+  IDirect3DTexture9* t = nullptr;
+  const std::size_t before = platform::d3dx9::PrefetchedTexturesTaken();
+  EXPECT_EQ(D3DXCreateTextureFromFileExA(Device(), paths[0].c_str(), D3DX_DEFAULT, D3DX_DEFAULT,
+                                         0, 0, D3DFMT_UNKNOWN, D3DPOOL_MANAGED, D3DX_DEFAULT,
+                                         D3DX_DEFAULT, 0, nullptr, nullptr, &t),
+            D3D_OK);
+  EXPECT_EQ(platform::d3dx9::PrefetchedTexturesTaken(), before);
+  if (t) t->Release();
+}
+
+}  // namespace
