@@ -162,6 +162,7 @@ bool RenderQueue::Flush() {
   if (stillItems.empty()) {
     if (g_graphicsDevice) g_graphicsDevice->Clear();
     layerKept_ = false;
+    framesFromLayer_ = 0;
     previousRecords_.clear();
   } else {
     RecordStill();
@@ -170,13 +171,18 @@ bool RenderQueue::Flush() {
                           platform::d3d9::RestoreLayer(device);
     if (restored) {
       ++layerFrames;
+      ++framesFromLayer_;
     } else {
       if (g_graphicsDevice) g_graphicsDevice->Clear();
       DrawStillItems();
-      // Kept only once the scenery looked the same two frames running: what changes
-      // every frame is not worth a copy each time.
-      layerKept_ = useLayer && device && SameFrame(frame_, previousFrame_) &&
-                   SameRecords(records_, previousRecords_) && platform::d3d9::SaveLayer(device);
+      // Kept once the scenery looked the same two frames running: what changes every
+      // frame is not worth a copy each time. Scenery whose last layer served a while
+      // changes seldom (something delivered to a base): its new look is kept at once.
+      const bool settled = framesFromLayer_ >= kSettledFrames ||
+                           (SameFrame(frame_, previousFrame_) &&
+                            SameRecords(records_, previousRecords_));
+      layerKept_ = useLayer && device && settled && platform::d3d9::SaveLayer(device);
+      framesFromLayer_ = 0;
       if (layerKept_) {
         ++layerSaves;
         keptRecords_ = records_;

@@ -109,6 +109,10 @@ class RenderQueue {
   std::vector<StillRecord> records_, previousRecords_, keptRecords_;
   FrameRecord frame_{}, previousFrame_{}, keptFrame_{};
   bool layerKept_ = false;
+  // Frames started from the current layer; a layer that served this many before the
+  // scenery changed marks scenery that changes seldom.
+  static constexpr std::uint64_t kSettledFrames = 30;
+  std::uint64_t framesFromLayer_ = 0;
   std::vector<const DrawItem*> stillOrder_;
 };
 

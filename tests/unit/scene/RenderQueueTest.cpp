@@ -305,8 +305,8 @@ TEST_F(RenderQueueTest, AnimatedNodesDrawOpaqueFirstThenBackAndFrontFacesOfSeeTh
 }
 
 // A still model's opaque subsets go into the device's kept layer once they looked the
-// same two frames running, and later frames start from it; anything their look depends
-// on makes the queue draw them again. A still model's see-through subset, and every
+// same two frames running (at once after a layer that served a while), and later frames
+// start from it; anything their look depends on makes the queue draw them again. A still model's see-through subset, and every
 // other model, are drawn every frame.
 TEST_F(RenderQueueTest, StillSceneryIsKeptUntilSomethingItsLookDependsOnChanges) {
   Model* ground = MakeModel({{&opaqueStates, &materials[0], &textures[0]},
@@ -374,6 +374,20 @@ TEST_F(RenderQueueTest, StillSceneryIsKeptUntilSomethingItsLookDependsOnChanges)
     c.change();
     EXPECT_EQ(frames(3), (Pattern{kDrawn, kDrawnAndKept, kRestored}));
   }
+
+  // Scenery whose layer served a while changes seldom (a delivery to a base): its new look
+  // is kept at once. What then changes every frame is never kept.
+  EXPECT_EQ(frames(30), Pattern(30, kRestored));
+  still->SetPosition({50, 2, 0});
+  still->RebuildMatrices();
+  EXPECT_EQ(frames(2), (Pattern{kDrawnAndKept, kRestored}));
+  Pattern everyFrame;
+  for (int i = 0; i < 3; ++i) {
+    still->SetPosition({50, 3.0f + i, 0});
+    still->RebuildMatrices();
+    everyFrame.push_back(frame());
+  }
+  EXPECT_EQ(everyFrame, (Pattern{kDrawn, kDrawn, kDrawn}));
 
   // A reset loses the layer (and puts the device's transforms back to their defaults).
   ASSERT_EQ(device->Reset(&g_graphicsDevice->presentParams), D3D_OK);
