@@ -376,6 +376,8 @@ class Prefetcher {
  public:
   ~Prefetcher() { Drop(); }
 
+  std::size_t Taken() const { return taken_; }
+
   void Start(const std::vector<std::string>& paths) {
     Drop();
     std::lock_guard<std::mutex> lock(mutex_);
@@ -487,8 +489,6 @@ class Prefetcher {
   std::list<Entry> entries_;
   std::thread worker_;
   bool stopping_ = false;
-
- public:
   std::size_t taken_ = 0;
 };
 
@@ -549,6 +549,6 @@ void FinishPrefetching() { ThePrefetcher().Finish(); }
 
 void DropPrefetchedTextures() { ThePrefetcher().Drop(); }
 
-std::size_t PrefetchedTexturesTaken() { return ThePrefetcher().taken_; }
+std::size_t PrefetchedTexturesTaken() { return ThePrefetcher().Taken(); }
 
 }  // namespace platform::d3dx9
