@@ -579,14 +579,20 @@ bool GLBackend::CreateLayer() {
     return layerColourTexture_ && layerDepth_;
   }
   fn_.GenFramebuffers(1, &layerFramebuffer_);
-  GLuint buffers[2] = {0, 0};
-  fn_.GenRenderbuffers(2, buffers);
-  layerColour_ = buffers[0];
-  layerDepth_ = buffers[1];
+  // The colour is a texture of the unsized format with blue first, as the window's own
+  // buffer is laid out: the software renderer then puts it back by a copy of memory.
+  // A sized format (a renderbuffer, or RGBA8) is stored red first and goes through a
+  // shader, at over ten times the cost.
+  glGenTextures(1, &layerColourTexture_);
+  glBindTexture(GL_TEXTURE_2D, layerColourTexture_);
+  glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, w, h, 0, GL_BGRA, GL_UNSIGNED_BYTE, nullptr);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, 0);
+  glBindTexture(GL_TEXTURE_2D, 0);
+  for (auto& bound : boundTexture_) bound.Forget();
+  fn_.GenRenderbuffers(1, &layerDepth_);
   fn_.BindFramebuffer(GL_FRAMEBUFFER, layerFramebuffer_);
-  fn_.BindRenderbuffer(GL_RENDERBUFFER, layerColour_);
-  fn_.RenderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, w, h);
-  fn_.FramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, layerColour_);
+  fn_.FramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D,
+                           layerColourTexture_, 0);
   fn_.BindRenderbuffer(GL_RENDERBUFFER, layerDepth_);
   fn_.RenderbufferStorage(GL_RENDERBUFFER, depthFormat, w, h);
   fn_.FramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER, layerDepth_);
@@ -610,14 +616,13 @@ void GLBackend::DestroyLayer() {
     for (auto& bound : boundTexture_) bound.Forget();
   }
   layerColourTexture_ = 0;
-  const GLuint buffers[2] = {layerColour_, layerDepth_};
-  if (layerColour_ || layerDepth_) fn_.DeleteRenderbuffers(2, buffers);
-  layerFramebuffer_ = layerColour_ = layerDepth_ = 0;
+  if (layerDepth_) fn_.DeleteRenderbuffers(1, &layerDepth_);
+  layerFramebuffer_ = layerDepth_ = 0;
   layerKept_ = false;
 }
 
 bool GLBackend::LayerMatchesTarget() const {
-  return (layerFramebuffer_ || layerColourTexture_) && layerGeneration_ == targetGeneration_;
+  return layerColourTexture_ && layerGeneration_ == targetGeneration_;
 }
 
 void GLBackend::CopyLayer(bool intoLayer) {

@@ -188,12 +188,12 @@ class GLBackend final : public RenderBackend {
   static int WatchWindowEvents(void* backend, SDL_Event* event);
   int windowedWidth_ = 0, windowedHeight_ = 0;  // the window's size before full screen
   GLuint whiteTexture_ = 0;
-  // The kept layer: its framebuffer, and for which target (by generation, bumped
-  // whenever the target is made or destroyed) it was made and last filled.
-  GLuint layerFramebuffer_ = 0, layerColour_ = 0, layerDepth_ = 0;
-  // With an off-screen target and image copies, the layer is a colour texture and a
-  // depth buffer in the target's own formats, copied whole (a plain memory copy in
-  // software GL) rather than blitted through a framebuffer.
+  // The kept layer: a colour texture and a depth buffer, and for which target (by
+  // generation, bumped whenever the target is made or destroyed) they were made and
+  // last filled. With an off-screen target and image copies they are in the target's
+  // own formats and copied whole (a plain memory copy in software GL); for the window
+  // they are blitted through their own framebuffer.
+  GLuint layerFramebuffer_ = 0, layerDepth_ = 0;
   GLuint layerColourTexture_ = 0;
   bool layerCopies_ = false;
   GLbitfield layerDepthBits_ = 0;  // depth, with stencil when the target has it
