@@ -145,6 +145,11 @@ bool GLBackend::CreateBackBuffer(const D3DPRESENT_PARAMETERS& params) {
   height_ = h;
   alphaFormat_ = params.BackBufferFormat == D3DFMT_A8R8G8B8;
   stencilFormat_ = params.AutoDepthStencilFormat == D3DFMT_D24S8;
+  depthBitsAsked_ = !params.EnableAutoDepthStencil                      ? 0
+                    : params.AutoDepthStencilFormat == D3DFMT_D16 ||
+                            params.AutoDepthStencilFormat == D3DFMT_D16_LOCKABLE
+                        ? 16
+                        : 24;
   barsLeft_ = 0;
   barsWidth_ = barsHeight_ = -1;
   if (!WindowFitsBackBuffer() && !CreateTarget()) {
@@ -160,12 +165,17 @@ bool GLBackend::WindowFitsBackBuffer() {
   SDL_GL_GetDrawableSize(window_, &dw, &dh);
   if (dw != static_cast<int>(width_) || dh != static_cast<int>(height_)) return false;
   // An X8 back buffer has no alpha to blend against (Direct3D reads it as one); an A8
-  // one needs stored alpha. The window's own buffer must agree.
+  // one needs stored alpha. The window's own buffer must agree, and its depth and stencil
+  // must be at least what the device was asked for.
   if (framebuffer_) fn_.BindFramebuffer(GL_FRAMEBUFFER, 0);
-  GLint alphaBits = 0;
+  GLint alphaBits = 0, depthBits = 0, stencilBits = 0;
   glGetIntegerv(GL_ALPHA_BITS, &alphaBits);
+  glGetIntegerv(GL_DEPTH_BITS, &depthBits);
+  glGetIntegerv(GL_STENCIL_BITS, &stencilBits);
   if (framebuffer_) fn_.BindFramebuffer(GL_FRAMEBUFFER, framebuffer_);
-  return (alphaBits > 0) == alphaFormat_;
+  windowHasStencil_ = stencilBits > 0;
+  return (alphaBits > 0) == alphaFormat_ && depthBits >= depthBitsAsked_ &&
+         (!stencilFormat_ || stencilBits >= 8);
 }
 
 bool GLBackend::CreateTarget() {
@@ -387,7 +397,7 @@ void GLBackend::Clear(const DeviceState& state, DWORD flags, D3DCOLOR colour, fl
     glClearDepth(std::clamp(z, 0.0f, 1.0f));
     // The window's depth buffer carries stencil bits the format does not have: clearing
     // them too keeps software GL on its fast whole-buffer path.
-    if (!framebuffer_ && !stencilFormat_ && !(flags & D3DCLEAR_STENCIL)) {
+    if (!framebuffer_ && windowHasStencil_ && !stencilFormat_ && !(flags & D3DCLEAR_STENCIL)) {
       mask |= GL_STENCIL_BUFFER_BIT;
       if (stencilWriteMask_.Set(0xFFFFFFFFu)) glStencilMask(0xFFFFFFFFu);
       glClearStencil(0);

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <deque>
 #include <map>
 #include <memory>
@@ -15,6 +16,7 @@
 #include <vector>
 
 #include "platform/Platform.h"
+#include "platform/win32/GlxConfig.h"
 #include "platform/win32/Win32Headless.h"
 #include "platform/win32/Win32Sdl.h"
 
@@ -307,8 +309,20 @@ HWND CreateWindowExA(DWORD, LPCSTR className, LPCSTR windowName, DWORD style, in
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 2);
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 1);
     SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
-    SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 24);
-    SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 8);
+    // The depth the game asks of the device, and no stencil (a device asked for more
+    // draws off-screen): fewer bytes per pixel make the software renderer's depth tests
+    // and the kept layer's copies cheaper. On X the configuration is chosen here, since
+    // SDL's own choice takes the deepest depth buffer and ignores whether the back
+    // buffer survives a swap, which lets a device put back only what a frame drew over.
+    SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 16);
+    SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 0);
+    if (const char* driver = SDL_GetCurrentVideoDriver(); driver && std::strcmp(driver, "x11") == 0) {
+      if (const unsigned long visual = platform::win32::PreferredGlxVisual(16)) {
+        char id[24];
+        std::snprintf(id, sizeof id, "0x%lx", visual);
+        SDL_SetHint(SDL_HINT_VIDEO_X11_WINDOW_VISUALID, id);
+      }
+    }
     Uint32 flags = SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN;
     int sx = x, sy = y;
     int sw = width, sh = height;

@@ -196,7 +196,9 @@ class GLBackend final : public RenderBackend {
   GLuint layerFramebuffer_ = 0, layerDepth_ = 0;
   GLuint layerColourTexture_ = 0;
   bool layerCopies_ = false;
-  GLbitfield layerDepthBits_ = 0;  // depth, with stencil when the target has it
+  GLbitfield layerDepthBits_ = 0;
+  GLint depthBitsAsked_ = 0;  // of the back buffer's depth format: 0, 16 or 24
+  bool windowHasStencil_ = false;  // depth, with stencil when the target has it
   std::uint64_t targetGeneration_ = 0;
   std::uint64_t layerGeneration_ = 0;  // the target generation the layer was made for
   bool layerKept_ = false;
