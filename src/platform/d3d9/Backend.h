@@ -183,6 +183,12 @@ class VertexBuffer9 final : public RefCounted<IDirect3DVertexBuffer9> {
   // Bytes written since the last upload: [dirtyBegin, dirtyEnd), the whole buffer at first.
   UINT dirtyBegin = 0;
   UINT dirtyEnd = 0;
+  // The box around the positions of vertices [boundsFirst, boundsLast] read at
+  // boundsOffset with boundsStride, kept by a backend until the buffer is written again.
+  bool boundsKnown = false;
+  UINT boundsOffset = 0, boundsStride = 0;
+  std::size_t boundsFirst = 0, boundsLast = 0;
+  float boundsLo[3] = {}, boundsHi[3] = {};
 
  private:
   class Device9* device_;

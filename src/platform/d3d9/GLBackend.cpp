@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "platform/d3d9/Device9.h"
+#include "platform/win32/GlxConfig.h"
 #include "platform/win32/Win32Sdl.h"
 
 namespace platform::d3d9 {
@@ -39,7 +40,20 @@ GLBackend* AsGLBackend(RenderBackend* backend) {
   return dynamic_cast<GLBackend*>(backend);
 }
 
+namespace {
+
+// Every backend with a context, so that one taking a window over can tell another on
+// the same window that what it knew of its back buffer no longer holds.
+std::vector<GLBackend*>& LiveBackends() {
+  static std::vector<GLBackend*> live;
+  return live;
+}
+
+}  // namespace
+
 GLBackend::~GLBackend() {
+  auto& live = LiveBackends();
+  live.erase(std::remove(live.begin(), live.end(), this), live.end());
   SDL_DelEventWatch(&GLBackend::WatchWindowEvents, this);
   if (!context_) return;
   SDL_GL_MakeCurrent(window_, context_);
@@ -78,6 +92,11 @@ bool GLBackend::Create(HWND window, const D3DPRESENT_PARAMETERS& params) {
     return false;
   }
   InitContextState();
+  keepsBackBuffer_ = platform::win32::CurrentContextKeepsBackBuffer();
+  if (std::find(LiveBackends().begin(), LiveBackends().end(), this) == LiveBackends().end())
+    LiveBackends().push_back(this);
+  for (GLBackend* other : LiveBackends())
+    if (other != this && other->window_ == window_) other->tracksLayer_ = false;
   ApplyWindowMode(params);
   if (!CreateBackBuffer(params)) {
     SDL_GL_DeleteContext(static_cast<SDL_GLContext>(context_));
@@ -91,6 +110,8 @@ bool GLBackend::Create(HWND window, const D3DPRESENT_PARAMETERS& params) {
 bool GLBackend::MakeCurrent() {
   if (!context_) return false;
   if (SDL_GL_GetCurrentContext() == context_) return true;
+  for (GLBackend* other : LiveBackends())
+    if (other != this && other->window_ == window_) other->tracksLayer_ = false;
   return SDL_GL_MakeCurrent(window_, context_) == 0;
 }
 
@@ -180,6 +201,7 @@ bool GLBackend::WindowFitsBackBuffer() {
 
 bool GLBackend::CreateTarget() {
   ++targetGeneration_;
+  tracksLayer_ = false;
   const GLenum colourFormat = alphaFormat_ ? GL_RGBA8 : GL_RGB8;
   const auto w = static_cast<GLsizei>(width_), h = static_cast<GLsizei>(height_);
   fn_.GenFramebuffers(1, &framebuffer_);
@@ -219,6 +241,7 @@ bool GLBackend::CreateTarget() {
 
 void GLBackend::DestroyTarget() {
   ++targetGeneration_;
+  tracksLayer_ = false;
   if (framebuffer_) {
     fn_.BindFramebuffer(GL_FRAMEBUFFER, 0);
     fn_.DeleteFramebuffers(1, &framebuffer_);
@@ -422,6 +445,10 @@ void GLBackend::Clear(const DeviceState& state, DWORD flags, D3DCOLOR colour, fl
     glGetIntegerv(GL_STENCIL_CLEAR_VALUE, &heldClearStencil_);
     return;
   }
+  if (tracksLayer_) {
+    drawnOver_.Add({static_cast<int>(vp.X), static_cast<int>(vp.Y),
+                    static_cast<int>(vp.X + vp.Width), static_cast<int>(vp.Y + vp.Height)});
+  }
   Enable(GL_SCISSOR_TEST, !whole, scissorTest_);
   if (!whole) {
     const GLint top = static_cast<GLint>(vp.Y + vp.Height);
@@ -435,6 +462,7 @@ void GLBackend::ClearHeldBack() {
   if (!heldClearMask_) return;
   const GLbitfield mask = heldClearMask_;
   heldClearMask_ = 0;
+  drawnOver_.AddAll();
   fn_.BindFramebuffer(GL_FRAMEBUFFER, framebuffer_);
   Enable(GL_SCISSOR_TEST, false, scissorTest_);
   if (colourMask_.Set({true, true, true, true})) glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
@@ -452,6 +480,7 @@ bool GLBackend::Present() {
   if (!framebuffer_) {
     // Drawn straight into the window: nothing to copy.
     SDL_GL_SwapWindow(window_);
+    if (!keepsBackBuffer_) tracksLayer_ = false;
     viewport_.Forget();
     FollowWindowSize();
     return true;
@@ -619,7 +648,13 @@ bool GLBackend::CreateLayer() {
   return true;
 }
 
+void GLBackend::StartTracking() {
+  tracksLayer_ = framebuffer_ != 0 || keepsBackBuffer_;
+  drawnOver_.Reset(static_cast<int>(width_), static_cast<int>(height_));
+}
+
 void GLBackend::DestroyLayer() {
+  tracksLayer_ = false;
   if (layerFramebuffer_) fn_.DeleteFramebuffers(1, &layerFramebuffer_);
   if (layerColourTexture_) {
     glDeleteTextures(1, &layerColourTexture_);
@@ -636,14 +671,33 @@ bool GLBackend::LayerMatchesTarget() const {
 }
 
 void GLBackend::CopyLayer(bool intoLayer) {
-  const auto w = static_cast<GLsizei>(width_), h = static_cast<GLsizei>(height_);
+  const auto w = static_cast<int>(width_), h = static_cast<int>(height_);
   const GLuint colour[2] = {colourTexture_, layerColourTexture_};
   const GLuint depth[2] = {depthBuffer_, layerDepth_};
   const int from = intoLayer ? 0 : 1, to = 1 - from;
-  fn_.CopyImageSubData(colour[from], GL_TEXTURE_2D, 0, 0, 0, 0, colour[to], GL_TEXTURE_2D, 0, 0, 0,
-                       0, w, h, 1);
-  fn_.CopyImageSubData(depth[from], GL_RENDERBUFFER, 0, 0, 0, 0, depth[to], GL_RENDERBUFFER, 0, 0,
-                       0, 0, w, h, 1);
+  const bool whole = intoLayer || !tracksLayer_ || drawnOver_.All();
+  const int count = whole ? 1 : drawnOver_.Count();
+  lastRestoredPixels_ = 0;
+  for (int i = 0; i < count; ++i) {
+    const PixelRect r = whole ? PixelRect{0, 0, w, h} : drawnOver_[i];
+    // The target keeps GL's rows, bottom first.
+    const GLint x = r.left, y = h - r.bottom;
+    const GLsizei rw = r.right - r.left, rh = r.bottom - r.top;
+    fn_.CopyImageSubData(colour[from], GL_TEXTURE_2D, 0, x, y, 0, colour[to], GL_TEXTURE_2D, 0, x,
+                         y, 0, rw, rh, 1);
+    fn_.CopyImageSubData(depth[from], GL_RENDERBUFFER, 0, x, y, 0, depth[to], GL_RENDERBUFFER, 0,
+                         x, y, 0, rw, rh, 1);
+    if (!intoLayer) lastRestoredPixels_ += r.Area();
+  }
+}
+
+void GLBackend::BlitLayerIntoWindow(const PixelRect& r) {
+  // The layer holds the window's rows top first (see SaveLayer): the rectangle's rows in
+  // the layer are its own, in the window they count from the bottom.
+  const auto h = static_cast<GLint>(height_);
+  fn_.BlitFramebuffer(r.left, r.bottom, r.right, r.top, r.left, h - r.bottom, r.right, h - r.top,
+                      GL_COLOR_BUFFER_BIT | layerDepthBits_, GL_NEAREST);
+  lastRestoredPixels_ += r.Area();
 }
 
 bool GLBackend::SaveLayer(const DeviceState&) {
@@ -676,6 +730,7 @@ bool GLBackend::SaveLayer(const DeviceState&) {
     return false;
   }
   layerKept_ = true;
+  StartTracking();
   return true;
 }
 
@@ -695,15 +750,22 @@ bool GLBackend::RestoreLayer(const DeviceState&) {
   ClearHeldBack();
   if (layerCopies_) {
     CopyLayer(false);
+    StartTracking();
     return true;
   }
-  // Turned upright again (see SaveLayer).
+  // Turned upright again (see SaveLayer): the whole, or only what was drawn over since
+  // the window last matched the layer.
   Enable(GL_SCISSOR_TEST, false, scissorTest_);
-  const auto w = static_cast<GLint>(width_), h = static_cast<GLint>(height_);
   fn_.BindFramebuffer(GL_READ_FRAMEBUFFER, layerFramebuffer_);
   fn_.BindFramebuffer(GL_DRAW_FRAMEBUFFER, framebuffer_);
-  fn_.BlitFramebuffer(0, h, w, 0, 0, 0, w, h, GL_COLOR_BUFFER_BIT | layerDepthBits_, GL_NEAREST);
+  lastRestoredPixels_ = 0;
+  if (!tracksLayer_ || drawnOver_.All()) {
+    BlitLayerIntoWindow({0, 0, static_cast<int>(width_), static_cast<int>(height_)});
+  } else {
+    for (int i = 0; i < drawnOver_.Count(); ++i) BlitLayerIntoWindow(drawnOver_[i]);
+  }
   fn_.BindFramebuffer(GL_FRAMEBUFFER, framebuffer_);
+  StartTracking();
   return true;
 }
 

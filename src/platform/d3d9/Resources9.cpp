@@ -198,6 +198,7 @@ HRESULT VertexBuffer9::Unlock() {
       dirtyEnd = std::max(dirtyEnd, lockEnd_);
     }
     gpuDirty = true;
+    boundsKnown = false;
     device_->Backend().VertexBufferChanged(this);
   }
   return D3D_OK;

@@ -76,17 +76,28 @@ bool CurrentContextKeepsBackBuffer() {
   Display* display = glXGetCurrentDisplay();
   GLXContext context = glXGetCurrentContext();
   if (!display || !context) return false;
-  int id = 0;
-  if (glXQueryContext(display, context, GLX_FBCONFIG_ID, &id) != Success || !id) return false;
   int screen = 0;
   if (glXQueryContext(display, context, GLX_SCREEN, &screen) != Success) screen = 0;
-  const int byId[] = {GLX_FBCONFIG_ID, id, None};
+  // A context made from a visual rather than a configuration names no configuration:
+  // every configuration of its visual must then promise it.
+  int id = 0, visual = 0;
+  if (glXQueryContext(display, context, GLX_FBCONFIG_ID, &id) != Success) id = 0;
+  if (id <= 0 && glXQueryContext(display, context, GLX_VISUAL_ID_EXT, &visual) != Success)
+    visual = 0;
+  if (id <= 0 && visual <= 0) return false;
   int count = 0;
-  GLXFBConfig* configs = glXChooseFBConfig(display, screen, byId, &count);
+  GLXFBConfig* configs = glXGetFBConfigs(display, screen, &count);
   if (!configs) return false;
-  const bool keeps = count > 0 && Attribute(display, configs[0], kSwapMethod) == kSwapCopy;
+  bool found = false, keeps = true;
+  for (int i = 0; i < count; ++i) {
+    const bool match = id > 0 ? Attribute(display, configs[i], GLX_FBCONFIG_ID) == id
+                              : Attribute(display, configs[i], GLX_VISUAL_ID) == visual;
+    if (!match) continue;
+    found = true;
+    keeps = keeps && Attribute(display, configs[i], kSwapMethod) == kSwapCopy;
+  }
   XFree(configs);
-  return keeps;
+  return found && keeps;
 }
 
 }  // namespace platform::win32

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/d3d9/Backend.h"
+#include "platform/d3d9/gl/DirtyRects.h"
 #include "platform/d3d9/gl/GLFunctions.h"
 
 struct SDL_Window;
@@ -96,6 +97,9 @@ class GLBackend final : public RenderBackend {
   bool ReadWindow(std::vector<std::uint32_t>* argb, int* width, int* height);
   // Whether the back buffer is the window's own (no off-screen target, no copy).
   bool DrawsIntoWindow() const { return width_ != 0 && framebuffer_ == 0; }
+  // Pixels the last RestoreLayer put back: the whole target, or only what the frames since
+  // the layer last matched it drew over.
+  long long LastRestoredPixels() const { return lastRestoredPixels_; }
 
  private:
   struct FvfLayout {
@@ -133,13 +137,23 @@ class GLBackend final : public RenderBackend {
   void DestroyLayer();
   // Whether the layer was kept from the target in use, at its size.
   bool LayerMatchesTarget() const;
-  // Copies the whole colour and depth from the target into the layer, or back.
+  // Copies colour and depth from the target into the layer (the whole), or back (the
+  // parts drawn over since the two last matched, or the whole when that is not known).
   void CopyLayer(bool intoLayer);
+  void BlitLayerIntoWindow(const PixelRect& r);
+  // The target matches the layer from here on: count what is drawn over it, as long as
+  // what is drawn stays (an off-screen target, or a window whose back buffer a swap keeps).
+  void StartTracking();
   void InitContextState();
   void ForgetShadows();
 
   // Draw helpers (GLDraw.cpp).
   static FvfLayout DecodeFvf(DWORD fvf);
+  // The pixels a draw may touch: its vertices [first, last] (from the source's first,
+  // at vertices) bounded on the screen; the viewport where that cannot be told.
+  static PixelRect DrawnRect(const DeviceState& state, const DrawCall& call,
+                             const FvfLayout& layout, const BYTE* vertices, std::size_t first,
+                             std::size_t last);
   void ApplyViewport(const D3DVIEWPORT9& vp);
   void ApplyRasterStates(const DeviceState& state);
   void ApplyTransforms(const DeviceState& state, bool pretransformed);
@@ -198,7 +212,13 @@ class GLBackend final : public RenderBackend {
   bool layerCopies_ = false;
   GLbitfield layerDepthBits_ = 0;
   GLint depthBitsAsked_ = 0;  // of the back buffer's depth format: 0, 16 or 24
-  bool windowHasStencil_ = false;  // depth, with stencil when the target has it
+  bool windowHasStencil_ = false;
+  // Whether the window's configuration promises its back buffer through a swap.
+  bool keepsBackBuffer_ = false;
+  // While set, the target equals the kept layer outside drawnOver_.
+  bool tracksLayer_ = false;
+  DirtyRects drawnOver_;
+  long long lastRestoredPixels_ = 0;  // depth, with stencil when the target has it
   std::uint64_t targetGeneration_ = 0;
   std::uint64_t layerGeneration_ = 0;  // the target generation the layer was made for
   bool layerKept_ = false;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <limits>
 #include <utility>
 
 #include "platform/d3d9/Device9.h"
@@ -391,7 +392,104 @@ std::pair<unsigned long long, unsigned long long> IndexRange(const BYTE* bytes, 
   return {lo, hi};
 }
 
+// The smallest and largest x, y and z of the positions of vertices [first, last].
+void PositionBounds(const BYTE* vertices, UINT stride, std::size_t first, std::size_t last,
+                    float lo[3], float hi[3]) {
+  for (int k = 0; k < 3; ++k) {
+    lo[k] = std::numeric_limits<float>::max();
+    hi[k] = std::numeric_limits<float>::lowest();
+  }
+  for (std::size_t v = first; v <= last; ++v) {
+    float p[3];
+    std::memcpy(p, vertices + v * stride, sizeof p);
+    for (int k = 0; k < 3; ++k) {
+      lo[k] = std::min(lo[k], p[k]);
+      hi[k] = std::max(hi[k], p[k]);
+    }
+  }
+}
+
+D3DMATRIX Multiply(const D3DMATRIX& a, const D3DMATRIX& b) {
+  D3DMATRIX r{};
+  for (int i = 0; i < 4; ++i)
+    for (int j = 0; j < 4; ++j) {
+      float sum = 0;
+      for (int k = 0; k < 4; ++k) sum += a.m[i][k] * b.m[k][j];
+      r.m[i][j] = sum;
+    }
+  return r;
+}
+
 }  // namespace
+
+PixelRect GLBackend::DrawnRect(const DeviceState& state, const DrawCall& call,
+                               const FvfLayout& layout, const BYTE* vertices, std::size_t first,
+                               std::size_t last) {
+  const D3DVIEWPORT9& vp = state.viewport;
+  const PixelRect all{static_cast<int>(vp.X), static_cast<int>(vp.Y),
+                      static_cast<int>(vp.X + vp.Width), static_cast<int>(vp.Y + vp.Height)};
+  // What cannot be bounded from the positions alone counts as the whole viewport: sizes
+  // per point, blended world matrices, positions with their own w.
+  if (first > last || (call.fvf & D3DFVF_PSIZE) || state.renderStates[D3DRS_VERTEXBLEND] != 0 ||
+      (!layout.pretransformed && layout.positionSize != 3))
+    return all;
+  float lo[3], hi[3];
+  VertexBuffer9* buffer = call.vertexBuffer;
+  if (buffer && buffer->boundsKnown && buffer->boundsOffset == call.vertexOffset &&
+      buffer->boundsStride == call.stride && buffer->boundsFirst == first &&
+      buffer->boundsLast == last) {
+    std::memcpy(lo, buffer->boundsLo, sizeof lo);
+    std::memcpy(hi, buffer->boundsHi, sizeof hi);
+  } else {
+    PositionBounds(vertices, call.stride, first, last, lo, hi);
+    if (buffer) {
+      buffer->boundsKnown = true;
+      buffer->boundsOffset = call.vertexOffset;
+      buffer->boundsStride = call.stride;
+      buffer->boundsFirst = first;
+      buffer->boundsLast = last;
+      std::memcpy(buffer->boundsLo, lo, sizeof lo);
+      std::memcpy(buffer->boundsHi, hi, sizeof hi);
+    }
+  }
+  float x0 = lo[0], y0 = lo[1], x1 = hi[0], y1 = hi[1];
+  if (!layout.pretransformed) {
+    // The box's corners through world, view and projection, onto the viewport; a box
+    // reaching behind the eye could land anywhere.
+    const D3DMATRIX m = Multiply(Multiply(state.world, state.view), state.projection);
+    x0 = y0 = std::numeric_limits<float>::max();
+    x1 = y1 = std::numeric_limits<float>::lowest();
+    for (int c = 0; c < 8; ++c) {
+      const float p[3] = {(c & 1) ? hi[0] : lo[0], (c & 2) ? hi[1] : lo[1], (c & 4) ? hi[2] : lo[2]};
+      float clip[4];
+      for (int j = 0; j < 4; ++j)
+        clip[j] = p[0] * m.m[0][j] + p[1] * m.m[1][j] + p[2] * m.m[2][j] + m.m[3][j];
+      if (!(clip[3] > 1e-6f)) return all;
+      const float sx = static_cast<float>(vp.X) + (1.0f + clip[0] / clip[3]) * 0.5f * vp.Width;
+      const float sy = static_cast<float>(vp.Y) + (1.0f - clip[1] / clip[3]) * 0.5f * vp.Height;
+      x0 = std::min(x0, sx);
+      x1 = std::max(x1, sx);
+      y0 = std::min(y0, sy);
+      y1 = std::max(y1, sy);
+    }
+  }
+  // Pixel centres sit on whole numbers; a margin of two pixels each way covers the centre
+  // shift, rounding and lines and points of a pixel's width. Far outside the viewport (or
+  // not a number) is clamped to it first.
+  const auto pixel = [](float v, float lowest, float highest) {
+    return static_cast<int>(std::floor(std::clamp(v, lowest, highest)));
+  };
+  const float left = static_cast<float>(all.left) - 4, right = static_cast<float>(all.right) + 4;
+  const float top = static_cast<float>(all.top) - 4, bottom = static_cast<float>(all.bottom) + 4;
+  if (!(x0 <= x1) || !(y0 <= y1)) return all;
+  PixelRect r{pixel(x0, left, right) - 2, pixel(y0, top, bottom) - 2,
+              pixel(x1, left, right) + 3, pixel(y1, top, bottom) + 3};
+  r.left = std::max(r.left, all.left);
+  r.top = std::max(r.top, all.top);
+  r.right = std::min(r.right, all.right);
+  r.bottom = std::min(r.bottom, all.bottom);
+  return r;
+}
 
 void GLBackend::Draw(const DeviceState& state, const DrawCall& call) {
   if (!width_ || call.primitiveCount == 0 || !MakeCurrent()) return;
@@ -429,6 +527,8 @@ void GLBackend::Draw(const DeviceState& state, const DrawCall& call) {
   GLenum indexType = call.indexFormat == D3DFMT_INDEX32 ? GL_UNSIGNED_INT : GL_UNSIGNED_SHORT;
   const std::size_t indexSize = indexType == GL_UNSIGNED_INT ? 4 : 2;
   long long base = 0;  // vertex index added to every index
+  // The vertices the draw may read, from the source's first: for what it draws over.
+  std::size_t firstUsed = call.startVertex, lastUsed = call.startVertex + indexCount - 1;
   if (indexed) {
     const BYTE* bytes = nullptr;
     if (call.indexBuffer) {
@@ -457,10 +557,16 @@ void GLBackend::Draw(const DeviceState& state, const DrawCall& call) {
         buffer->rangeIndexSize = static_cast<UINT>(indexSize);
       }
       safe = fits(buffer->rangeLo, buffer->rangeHi);
+      if (safe) {
+        firstUsed = static_cast<std::size_t>(base + buffer->rangeLo);
+        lastUsed = static_cast<std::size_t>(base + buffer->rangeHi);
+      }
     }
     if (!safe) {
       const auto [lo, hi] = IndexRange(bytes, indexCount, indexSize);
       if (!fits(lo, hi)) return;
+      firstUsed = static_cast<std::size_t>(base + static_cast<long long>(lo));
+      lastUsed = static_cast<std::size_t>(base + static_cast<long long>(hi));
     }
     if (call.indexBuffer && call.indexBuffer->Pool() != D3DPOOL_SYSTEMMEM) {
       ibo = PrepareIndexBuffer(call.indexBuffer);
@@ -472,6 +578,11 @@ void GLBackend::Draw(const DeviceState& state, const DrawCall& call) {
     return;
   }
 
+  if (tracksLayer_ && !drawnOver_.All()) {
+    const BYTE* source =
+        call.vertexBuffer ? call.vertexBuffer->Bytes().data() + call.vertexOffset : clientBase;
+    drawnOver_.Add(DrawnRect(state, call, layout, source, firstUsed, lastUsed));
+  }
   ApplyRasterStates(state);
   ApplyTransforms(state, layout.pretransformed);
   ApplyLighting(state, layout);
