@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <fstream>
+#include <functional>
 #include <vector>
 
 #include <SDL.h>
@@ -11,6 +12,7 @@
 #include "gl/GLScene.h"
 #include "platform/d3d9/D3D9Readback.h"
 #include "platform/d3d9/Device9.h"
+#include "platform/d3d9/Layer.h"
 #include "platform/d3d9/gl/GLBackend.h"
 #include "platform/win32/Win32.h"
 #include "platform/win32/Win32Sdl.h"
@@ -733,4 +735,134 @@ TEST(GLReadbackTest, HeadlessDeviceHasNoPixelsToRead) {
   device->Release();
   d3d->Release();
   ResetHeadlessPlatform();
+}
+
+// A frame that starts from the kept layer puts back only what the frames since it last
+// matched drew over. Each case is a few frames drawn from the layer; the last is read back,
+// then drawn again after the whole layer was put back, and the two must match exactly: a
+// part drawn over and not put back would still show what an earlier frame drew there.
+TEST_F(GLDeviceTest, KeptLayerPutsBackWhatEarlierFramesDrewOver) {
+  IDirect3DDevice9* d = gl_.device();
+  auto* backend =
+      platform::d3d9::gl::AsGLBackend(&static_cast<platform::d3d9::Device9*>(d)->Backend());
+  ASSERT_NE(backend, nullptr);
+  const long long whole = 800 * 600;
+  LookAlongZ(d);
+  d->SetRenderState(D3DRS_LIGHTING, FALSE);
+  d->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+  const D3DMATRIX id = Identity();
+  // The scenery: a far wall and a post that later quads pass behind or in front of.
+  d->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF203040, 1.0f, 0);
+  ASSERT_EQ(d->BeginScene(), D3D_OK);
+  DrawWorldQuad(d, -8, -6, 8, 6, 20, 0xFF808080);
+  DrawWorldQuad(d, -1, -1, 1, 1, 6, 0xFF00A000);
+  ASSERT_TRUE(platform::d3d9::SaveLayer(d));
+  d->EndScene();
+  ASSERT_EQ(d->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+
+  // An indexed quad from buffers, rewritten in place between frames.
+  IDirect3DVertexBuffer9* vb = nullptr;
+  IDirect3DIndexBuffer9* ib = nullptr;
+  ASSERT_EQ(d->CreateVertexBuffer(4 * sizeof(ColourVertex), 0, kColourFvf, D3DPOOL_MANAGED, &vb,
+                                  nullptr),
+            D3D_OK);
+  ASSERT_EQ(
+      d->CreateIndexBuffer(6 * sizeof(WORD), 0, D3DFMT_INDEX16, D3DPOOL_MANAGED, &ib, nullptr),
+      D3D_OK);
+  void* bytes = nullptr;
+  ASSERT_EQ(ib->Lock(0, 0, &bytes, 0), D3D_OK);
+  const WORD indices[6] = {0, 1, 2, 2, 1, 3};
+  std::memcpy(bytes, indices, sizeof indices);
+  ib->Unlock();
+  auto bufferQuad = [&](float x, float y, float z) {
+    const ColourVertex v[4] = {{x, y + 1, z, 0xFFFFFF00, 0, 0},
+                               {x + 1, y + 1, z, 0xFFFFFF00, 1, 0},
+                               {x, y, z, 0xFFFFFF00, 0, 1},
+                               {x + 1, y, z, 0xFFFFFF00, 1, 1}};
+    void* p = nullptr;
+    ASSERT_EQ(vb->Lock(0, 0, &p, 0), D3D_OK);
+    std::memcpy(p, v, sizeof v);
+    vb->Unlock();
+    d->SetFVF(kColourFvf);
+    d->SetStreamSource(0, vb, 0, sizeof(ColourVertex));
+    d->SetIndices(ib);
+    d->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, 4, 0, 2);
+  };
+  auto moved = [&](float x, float y) {
+    const D3DMATRIX t = Translation(x, y, 0);
+    d->SetTransform(D3DTS_WORLD, &t);
+  };
+  using Frame = std::function<void()>;
+  struct Case {
+    const char* name;
+    std::vector<Frame> frames;
+    bool lastPutBackWhole;  // whether the last frame had to put back the whole layer
+  };
+  const Case cases[] = {
+      {"a screen quad moves on",
+       {[&] { DrawScreenQuad(d, 100, 100, 140, 140, 0xFFFF0000); },
+        [&] { DrawScreenQuad(d, 300, 120, 340, 160, 0xFFFF0000); }},
+       false},
+      {"a quad moves behind the post, then in front of it",
+       {[&] { moved(-1.5f, 0); DrawWorldQuad(d, 0, 0, 1, 1, 8, 0xFFFF00FF); },
+        [&] { moved(-0.5f, 0); DrawWorldQuad(d, 0, 0, 1, 1, 4, 0xFFFF00FF); },
+        [&] { moved(0.5f, -1); DrawWorldQuad(d, 0, 0, 1, 1, 8, 0xFFFF00FF); }},
+       false},
+      {"a buffer rewritten between frames",
+       {[&] { bufferQuad(-3, 1, 10); }, [&] { bufferQuad(2, -2, 10); }, [] {}},
+       false},
+      {"a triangle reaching behind the eye",
+       {[&] {
+          const ColourVertex v[3] = {{-1, -1, -5, 0xFF00FFFF, 0, 0},
+                                     {1, -1, 10, 0xFF00FFFF, 0, 0},
+                                     {0, 1, 10, 0xFF00FFFF, 0, 0}};
+          d->SetFVF(kColourFvf);
+          d->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, v, sizeof(ColourVertex));
+        },
+        [] {}},
+       true},
+      {"part of the viewport cleared",
+       {[&] {
+          D3DVIEWPORT9 vp{500, 400, 120, 90, 0, 1};
+          d->SetViewport(&vp);
+          d->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFFFFFFFF, 0.0f, 0);
+          vp = {0, 0, 800, 600, 0, 1};
+          d->SetViewport(&vp);
+        },
+        [&] { DrawScreenQuad(d, 10, 10, 20, 20, 0xFF0000FF); }},
+       false},
+  };
+  auto frame = [&](const Frame& draw) {
+    d->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF000000, 1.0f, 0);
+    ASSERT_EQ(d->BeginScene(), D3D_OK);
+    ASSERT_TRUE(platform::d3d9::RestoreLayer(d));
+    d->SetTransform(D3DTS_WORLD, &id);
+    draw();
+    d->EndScene();
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    for (std::size_t f = 0; f + 1 < c.frames.size(); ++f) {
+      frame(c.frames[f]);
+      ASSERT_EQ(d->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+    }
+    frame(c.frames.back());
+    if (c.lastPutBackWhole)
+      EXPECT_EQ(backend->LastRestoredPixels(), whole);
+    else
+      EXPECT_LT(backend->LastRestoredPixels(), whole / 4);
+    ASSERT_TRUE(gl_.ReadBack());
+    const std::vector<std::uint32_t> got = gl_.pixels();
+    // A clear of the depth over the whole viewport draws over everything.
+    d->Clear(0, nullptr, D3DCLEAR_ZBUFFER, 0, 1.0f, 0);
+    frame(c.frames.back());
+    EXPECT_EQ(backend->LastRestoredPixels(), whole);
+    ASSERT_TRUE(gl_.ReadBack());
+    std::size_t differing = 0;
+    for (std::size_t k = 0; k < got.size(); ++k) differing += got[k] != gl_.pixels()[k];
+    EXPECT_EQ(differing, 0u);
+    ASSERT_EQ(d->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+  }
+  vb->Release();
+  ib->Release();
 }

@@ -19,10 +19,25 @@ int Attribute(Display* display, GLXFBConfig config, int name) {
 }
 
 unsigned long ChooseVisual(Display* display, int depthBits) {
-  const int wanted[] = {GLX_X_RENDERABLE, True, GLX_DRAWABLE_TYPE, GLX_WINDOW_BIT,
-                        GLX_RENDER_TYPE, GLX_RGBA_BIT, GLX_X_VISUAL_TYPE, GLX_TRUE_COLOR,
-                        GLX_DOUBLEBUFFER, True, GLX_RED_SIZE, 8, GLX_GREEN_SIZE, 8,
-                        GLX_BLUE_SIZE, 8, GLX_DEPTH_SIZE, depthBits, None};
+  const int wanted[] = {GLX_X_RENDERABLE,
+                        True,
+                        GLX_DRAWABLE_TYPE,
+                        GLX_WINDOW_BIT,
+                        GLX_RENDER_TYPE,
+                        GLX_RGBA_BIT,
+                        GLX_X_VISUAL_TYPE,
+                        GLX_TRUE_COLOR,
+                        GLX_DOUBLEBUFFER,
+                        True,
+                        GLX_RED_SIZE,
+                        8,
+                        GLX_GREEN_SIZE,
+                        8,
+                        GLX_BLUE_SIZE,
+                        8,
+                        GLX_DEPTH_SIZE,
+                        depthBits,
+                        None};
   int count = 0;
   GLXFBConfig* configs = glXChooseFBConfig(display, DefaultScreen(display), wanted, &count);
   if (!configs) return 0;

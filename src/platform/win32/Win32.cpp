@@ -316,7 +316,8 @@ HWND CreateWindowExA(DWORD, LPCSTR className, LPCSTR windowName, DWORD style, in
     // buffer survives a swap, which lets a device put back only what a frame drew over.
     SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 16);
     SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 0);
-    if (const char* driver = SDL_GetCurrentVideoDriver(); driver && std::strcmp(driver, "x11") == 0) {
+    const char* driver = SDL_GetCurrentVideoDriver();
+    if (driver && std::strcmp(driver, "x11") == 0) {
       if (const unsigned long visual = platform::win32::PreferredGlxVisual(16)) {
         char id[24];
         std::snprintf(id, sizeof id, "0x%lx", visual);

@@ -460,7 +460,8 @@ PixelRect GLBackend::DrawnRect(const DeviceState& state, const DrawCall& call,
     x0 = y0 = std::numeric_limits<float>::max();
     x1 = y1 = std::numeric_limits<float>::lowest();
     for (int c = 0; c < 8; ++c) {
-      const float p[3] = {(c & 1) ? hi[0] : lo[0], (c & 2) ? hi[1] : lo[1], (c & 4) ? hi[2] : lo[2]};
+      const float p[3] = {(c & 1) ? hi[0] : lo[0], (c & 2) ? hi[1] : lo[1],
+                          (c & 4) ? hi[2] : lo[2]};
       float clip[4];
       for (int j = 0; j < 4; ++j)
         clip[j] = p[0] * m.m[0][j] + p[1] * m.m[1][j] + p[2] * m.m[2][j] + m.m[3][j];
