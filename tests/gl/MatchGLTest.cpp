@@ -146,8 +146,9 @@ TEST_F(MatchGLTest, EachModeShowsTheFieldItemsBasesAndScoreDisplay) {
 // (a depth that did not come back would let a figure show through a tree, or hide it; a
 // part drawn over and not put back would leave a trail). The layer holds colour and depth
 // bit for bit, so not one pixel may differ. The background changes once part-way, so the
-// layer is filled again. The last mode runs in a larger window, drawn off-screen, where
-// the layer is copied the other way.
+// layer is filled again. Each mode plays on another terrain, the first on the frozen lake
+// whose see-through ice is kept with the scenery. The last mode runs in a larger window,
+// drawn off-screen, where the layer is copied the other way.
 TEST_F(MatchGLTest, KeptSceneryLooksAsDrawingItEveryFrame) {
   if (std::filesystem::is_regular_file(DataFolder() + "Terreno0.X") == false)
     GTEST_SKIP() << "no generated content in " << DataFolder();
@@ -175,6 +176,9 @@ TEST_F(MatchGLTest, KeptSceneryLooksAsDrawingItEveryFrame) {
       gl_.PumpMessages();
     }
     StartRound(m, 2000 + m);
+    // Each terrain once, the frozen lake (see-through ice kept with the scenery) first.
+    world->mode->terrain.SetModel(
+        g_modelManager->Acquire("Terreno" + std::to_string((m + 2) % 3) + ".X"));
     // A still bag between the camera and player 0, who stands behind it: the figure
     // shows above it only if the depth under the figure came back from the layer.
     ModelNode screen;

@@ -1,5 +1,6 @@
 #include "engine/materials/Model.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -191,10 +192,47 @@ bool Model::Load(const std::string& path, bool optimise) {
   boundsCentre = D3DXVECTOR3(0, 0, 0);
   boundsRadius = 0.0f;
   void* vertices = nullptr;
-  if (SUCCEEDED(mesh->LockVertexBuffer(0, &vertices))) {
+  if (SUCCEEDED(mesh->LockVertexBuffer(D3DLOCK_READONLY, &vertices))) {
     D3DXComputeBoundingSphere(static_cast<const D3DXVECTOR3*>(vertices), mesh->GetNumVertices(),
                               D3DXGetFVFVertexSize(mesh->GetFVF()), &boundsCentre, &boundsRadius);
+    ComputeSubsetBoxes(static_cast<const BYTE*>(vertices));
     mesh->UnlockVertexBuffer();
   }
   return true;
+}
+
+void Model::ComputeSubsetBoxes(const BYTE* vertices) {
+  void* indices = nullptr;
+  DWORD* attributes = nullptr;
+  if (FAILED(mesh->LockIndexBuffer(D3DLOCK_READONLY, &indices))) return;
+  if (FAILED(mesh->LockAttributeBuffer(D3DLOCK_READONLY, &attributes))) {
+    mesh->UnlockIndexBuffer();
+    return;
+  }
+  const bool wide = (mesh->GetOptions() & D3DXMESH_32BIT) != 0;
+  const DWORD stride = D3DXGetFVFVertexSize(mesh->GetFVF());
+  const DWORD vertexCount = mesh->GetNumVertices();
+  for (DWORD f = 0; f < mesh->GetNumFaces(); ++f) {
+    MeshSubset* subset = nullptr;
+    for (MeshSubset& s : subsets)
+      if (s.index == attributes[f]) subset = &s;
+    if (!subset) continue;
+    for (DWORD k = 0; k < 3; ++k) {
+      const DWORD v = wide ? static_cast<const DWORD*>(indices)[3 * f + k]
+                           : static_cast<const WORD*>(indices)[3 * f + k];
+      if (v >= vertexCount) continue;
+      D3DXVECTOR3 p;
+      std::memcpy(&p, vertices + static_cast<std::size_t>(v) * stride, sizeof p);
+      if (!subset->hasBox) {
+        subset->boxMin = subset->boxMax = p;
+        subset->hasBox = true;
+      }
+      subset->boxMin = {std::min(subset->boxMin.x, p.x), std::min(subset->boxMin.y, p.y),
+                        std::min(subset->boxMin.z, p.z)};
+      subset->boxMax = {std::max(subset->boxMax.x, p.x), std::max(subset->boxMax.y, p.y),
+                        std::max(subset->boxMax.z, p.z)};
+    }
+  }
+  mesh->UnlockAttributeBuffer();
+  mesh->UnlockIndexBuffer();
 }

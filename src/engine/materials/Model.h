@@ -55,6 +55,10 @@ class MeshSubset {
   RenderStateSet* renderStates = nullptr;  // one reference held (render-state manager)
   Material* material = nullptr;            // one reference held (material manager)
   TextureSet textures;                     // one reference held on each (texture manager)
+  // The box around the vertices of the faces the subset draws, in the model's space;
+  // hasBox false when it draws none or the mesh could not be read.
+  bool hasBox = false;
+  D3DXVECTOR3 boxMin{0, 0, 0}, boxMax{0, 0, 0};
 };
 
 class Model : public Resource, public SubsetMesh {
@@ -72,6 +76,8 @@ class Model : public Resource, public SubsetMesh {
   // ".rfx" (one line naming a sphere-mapped reflection texture for stage 1). False when
   // the mesh cannot be read.
   bool Load(const std::string& path, bool optimise);
+  // Fills each subset's box from the mesh's faces (vertices: its locked vertex buffer).
+  void ComputeSubsetBoxes(const BYTE* vertices);
 
   D3DXVECTOR3 boundsCentre;
   float boundsRadius = 0.0f;

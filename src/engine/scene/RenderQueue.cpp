@@ -1,10 +1,13 @@
 #include "engine/scene/RenderQueue.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
+#include <limits>
 
 #include "app/GraphicsDevice.h"
 #include "engine/materials/Material.h"
+#include "engine/materials/Model.h"
 #include "engine/materials/RenderStateSet.h"
 #include "engine/materials/TextureSet.h"
 #include "engine/scene/AnimatedDrawable.h"
@@ -118,12 +121,21 @@ bool RenderQueue::SubmitModel(ModelNode* node) {
     distanceSq = D3DXVec3LengthSq(&d);
   }
   const float key = -distanceSq;
+  bool moving = false;
   for (DrawItem& item : node->items) {
     if (!item.material || !item.renderStates || !item.textures) continue;
     if (node->still && item.opaque && !item.drawListener) {
       stillItems.push_back(&item);
       continue;
     }
+    if (node->still && !item.drawListener) {
+      const auto at = std::upper_bound(
+          stillSeeThrough.begin(), stillSeeThrough.end(), key,
+          [](float k, const std::pair<float, DrawItem*>& e) { return k < e.first; });
+      stillSeeThrough.insert(at, {key, &item});
+      continue;
+    }
+    moving = true;
     if (!item.opaque || item.drawListener) {
       const auto at = std::upper_bound(
           sortedItems.begin(), sortedItems.end(), key,
@@ -131,6 +143,51 @@ bool RenderQueue::SubmitModel(ModelNode* node) {
       sortedItems.insert(at, {key, &item});
     } else {
       AddOpaque(&item);
+    }
+  }
+  if (moving) NoteMoving(*node);
+  return true;
+}
+
+void RenderQueue::NoteMoving(const SceneNode& node) {
+  const D3DXMATRIX& m = node.worldMatrix;
+  float scale = 0.0f;
+  for (int row = 0; row < 3; ++row)
+    scale = std::max(scale, std::sqrt(m.m[row][0] * m.m[row][0] + m.m[row][1] * m.m[row][1] +
+                                      m.m[row][2] * m.m[row][2]));
+  if (!(node.bounds.radius > 0.0f) || !std::isfinite(scale)) {
+    movingUnbounded_ = true;
+    return;
+  }
+  D3DXVECTOR3 centre;
+  D3DXVec3TransformCoord(&centre, &node.bounds.centre, &m);
+  movingSpheres_.push_back({centre, node.bounds.radius * scale});
+}
+
+bool RenderQueue::SeeThroughKeepable() const {
+  IDirect3DDevice9* device = Device();
+  if (movingUnbounded_ || !device) return false;
+  D3DMATRIX view{}, projection{};
+  if (FAILED(device->GetTransform(D3DTS_VIEW, &view)) ||
+      FAILED(device->GetTransform(D3DTS_PROJECTION, &projection)))
+    return false;
+  // Distance along the view direction: the camera looks along +z or -z of its space, as
+  // the projection's w (or, for a parallel one, its z) takes it.
+  const float ahead = (projection._34 != 0 ? projection._34 : projection._33) < 0 ? -1.0f : 1.0f;
+  auto depth = [&view, ahead](float x, float y, float z) {
+    return ahead * (x * view.m[0][2] + y * view.m[1][2] + z * view.m[2][2] + view.m[3][2]);
+  };
+  float farthestMoving = -std::numeric_limits<float>::max();
+  for (const auto& [c, r] : movingSpheres_)
+    farthestMoving = std::max(farthestMoving, depth(c.x, c.y, c.z) + r);
+  for (const auto& [key, item] : stillSeeThrough) {
+    if (!item->subset || !item->subset->hasBox) return false;
+    const D3DXVECTOR3 &lo = item->subset->boxMin, &hi = item->subset->boxMax;
+    for (int k = 0; k < 8; ++k) {
+      D3DXVECTOR3 corner{(k & 1) ? hi.x : lo.x, (k & 2) ? hi.y : lo.y, (k & 4) ? hi.z : lo.z};
+      D3DXVECTOR3 world;
+      D3DXVec3TransformCoord(&world, &corner, item->worldMatrix);
+      if (!(depth(world.x, world.y, world.z) > farthestMoving)) return false;
     }
   }
   return true;
@@ -154,12 +211,26 @@ bool RenderQueue::SubmitAnimated(AnimatedDrawable* node) {
     blendedAnimated.push_back(node);
   else
     opaqueAnimated.push_back(node);
+  NoteMoving(*node);
   return true;
 }
 
 bool RenderQueue::Flush() {
   IDirect3DDevice9* device = Device();
-  if (stillItems.empty()) {
+  // See-through scenery goes into the layer only where nothing drawn later can be behind
+  // it; otherwise it is drawn every frame among the other see-through items.
+  if (!stillSeeThrough.empty() && !(useLayer && SeeThroughKeepable())) {
+    for (const auto& entry : stillSeeThrough) {
+      const auto at = std::upper_bound(
+          sortedItems.begin(), sortedItems.end(), entry.first,
+          [](float k, const std::pair<float, DrawItem*>& e) { return k < e.first; });
+      sortedItems.insert(at, entry);
+    }
+    stillSeeThrough.clear();
+  }
+  movingSpheres_.clear();
+  movingUnbounded_ = false;
+  if (stillItems.empty() && stillSeeThrough.empty()) {
     if (g_graphicsDevice) g_graphicsDevice->Clear();
     layerKept_ = false;
     framesFromLayer_ = 0;
@@ -192,6 +263,7 @@ bool RenderQueue::Flush() {
     previousRecords_.swap(records_);
     previousFrame_ = frame_;
     stillItems.clear();
+    stillSeeThrough.clear();
   }
 
   for (AnimatedDrawable* node : opaqueAnimated) {
@@ -225,11 +297,16 @@ void RenderQueue::Discard() {
   opaqueAnimated.clear();
   blendedAnimated.clear();
   stillItems.clear();
+  stillSeeThrough.clear();
+  movingSpheres_.clear();
+  movingUnbounded_ = false;
 }
 
 void RenderQueue::RecordStill() {
   records_.clear();
-  for (const DrawItem* item : stillItems) {
+  stillOrder_.assign(stillItems.begin(), stillItems.end());
+  for (const auto& entry : stillSeeThrough) stillOrder_.push_back(entry.second);
+  for (const DrawItem* item : stillOrder_) {
     StillRecord r;
     r.item = item;
     r.subset = item->subset;
@@ -263,6 +340,9 @@ void RenderQueue::DrawStillItems() {
   // each state, material and texture set applied when it changes.
   ItemSequence sequence(false);
   for (const DrawItem* item : stillItems) sequence.Draw(item);
+  // Then what is kept of the see-through scenery, farthest first, as the sorted pass.
+  ItemSequence seeThrough(true);
+  for (const auto& entry : stillSeeThrough) seeThrough.Draw(entry.second);
 }
 
 void RenderQueue::FlushOpaqueBatches() {

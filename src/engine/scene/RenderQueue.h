@@ -26,13 +26,15 @@ class DrawItem;
 class Material;
 class ModelNode;
 class RenderStateSet;
+class SceneNode;
 class TextureSet;
 
 class RenderQueue {
  public:
   // Queues the node's items: see-through or listened-to items into the sorted list by
-  // the node's squared distance to the current camera, the others into their group.
-  // False for null.
+  // the node's squared distance to the current camera, the others into their group; a
+  // still node's items into the still lists (see stillItems, stillSeeThrough). False for
+  // null.
   bool SubmitModel(ModelNode* node);
   // Queues an animated node for the see-through passes when its mesh has an alpha
   // texture or the node has a listener, otherwise for the opaque pass. False for null.
@@ -69,6 +71,10 @@ class RenderQueue {
 
   // The still models' opaque items this frame.
   std::vector<DrawItem*> stillItems;
+  // The still models' see-through items this frame, farthest first as in sortedItems.
+  // They go into the kept layer only when nothing drawn after it can be behind them;
+  // otherwise they join sortedItems at the flush.
+  std::vector<std::pair<float, DrawItem*>> stillSeeThrough;
 
   // Whether still items may go into the kept layer (off: every frame is drawn in full).
   bool useLayer = true;
@@ -105,6 +111,11 @@ class RenderQueue {
   void DrawStillItems();
   // Fills `records` and `frame` with this frame's still items and frame state.
   void RecordStill();
+  // Whether this frame's still see-through items may be kept: each has a box, and
+  // everything that moves lies wholly nearer the camera than the nearest of them.
+  bool SeeThroughKeepable() const;
+  // A moving node's bounding sphere, in world space, for SeeThroughKeepable.
+  void NoteMoving(const SceneNode& node);
 
   std::vector<StillRecord> records_, previousRecords_, keptRecords_;
   FrameRecord frame_{}, previousFrame_{}, keptFrame_{};
@@ -114,6 +125,10 @@ class RenderQueue {
   static constexpr std::uint64_t kSettledFrames = 30;
   std::uint64_t framesFromLayer_ = 0;
   std::vector<const DrawItem*> stillOrder_;
+  // This frame's moving nodes: world centre and radius; a node without a sphere makes
+  // every see-through item stay out of the layer.
+  std::vector<std::pair<D3DXVECTOR3, float>> movingSpheres_;
+  bool movingUnbounded_ = false;
 };
 
 extern RenderQueue* g_renderQueue;

@@ -306,8 +306,9 @@ TEST_F(RenderQueueTest, AnimatedNodesDrawOpaqueFirstThenBackAndFrontFacesOfSeeTh
 
 // A still model's opaque subsets go into the device's kept layer once they looked the
 // same two frames running (at once after a layer that served a while), and later frames
-// start from it; anything their look depends on makes the queue draw them again. A still model's see-through subset, and every
-// other model, are drawn every frame.
+// start from it; anything their look depends on makes the queue draw them again. A still
+// model's see-through subset of no known extent, and every other model, are drawn every
+// frame.
 TEST_F(RenderQueueTest, StillSceneryIsKeptUntilSomethingItsLookDependsOnChanges) {
   Model* ground = MakeModel({{&opaqueStates, &materials[0], &textures[0]},
                              {&blendStates, &materials[2], &textures[1]}});
@@ -403,6 +404,86 @@ TEST_F(RenderQueueTest, StillSceneryIsKeptUntilSomethingItsLookDependsOnChanges)
   queue.Flush();
   EXPECT_EQ(Log().Count("Clear"), 1);
   EXPECT_EQ(Log().Count("RestoreLayer") + Log().Count("SaveLayer"), 0);
+}
+
+// A still model's see-through subset goes into the layer with the opaque scenery while
+// everything that moves lies wholly nearer the camera; when something moving may be
+// behind it (farther, or of unknown size), it is drawn every frame, after what it covers.
+TEST_F(RenderQueueTest, SeeThroughSceneryIsKeptWhileNothingMovingCanBeBehindIt) {
+  IDirect3DDevice9* device = g_graphicsDevice->GetDevice();
+  D3DXMATRIX view, projection;
+  const D3DXVECTOR3 eye{0, 0, 0}, at{1, 0, 0}, up{0, 0, 1};
+  D3DXMatrixLookAtRH(&view, &eye, &at, &up);
+  D3DXMatrixPerspectiveFovRH(&projection, 1.0f, 4.0f / 3.0f, 1.0f, 1000.0f);
+  device->SetTransform(D3DTS_VIEW, &view);
+  device->SetTransform(D3DTS_PROJECTION, &projection);
+  Model* ice = MakeModel({{&opaqueStates, &materials[0], &textures[0]},
+                          {&blendStates, &materials[2], &textures[1]}});
+  ice->subsets[1].hasBox = true;
+  ice->subsets[1].boxMin = {-2, -5, -1};
+  ice->subsets[1].boxMax = {2, 5, 0};
+  ModelNode* lake = MakeNode(ice, 50);  // its see-through part 48 to 52 ahead
+  lake->still = true;
+  Model* crate = MakeModel({{&opaqueStates, &materials[1], &textures[0]}});
+  ModelNode* moving = MakeNode(crate, 20);
+  moving->bounds.radius = 3;
+  struct Frame {
+    bool restored;
+    int lakeDraws;
+    bool seeThroughLast;  // the see-through subset drawn after the moving crate
+  };
+  auto frame = [&] {
+    queue.SubmitModel(lake);
+    queue.SubmitModel(moving);
+    const auto restored = queue.layerFrames;
+    Log().Clear();
+    EXPECT_EQ(device->BeginScene(), D3D_OK);
+    queue.Flush();
+    EXPECT_EQ(device->EndScene(), D3D_OK);
+    Frame f{queue.layerFrames > restored, 0, false};
+    for (const std::string& s : DrawTrace()) {
+      f.lakeDraws += s == "W50";
+      f.seeThroughLast = s == "W50" && f.lakeDraws == 2;
+    }
+    return f;
+  };
+  auto place = [&](float x, float radius) {
+    moving->SetPosition({x, 0, 0});
+    moving->RebuildMatrices();
+    moving->bounds.radius = radius;
+  };
+  const struct {
+    const char* what;
+    float x, radius;
+    bool kept;  // the see-through subset in the layer
+  } cases[] = {
+      {"well in front", 20, 3, true},
+      {"touching its box", 45.5f, 3, false},
+      {"behind it", 60, 3, false},
+      {"of no known size", 20, 0, false},
+      {"in front again", 30, 3, true},
+  };
+  bool wasKept = false;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    place(c.x, c.radius);
+    std::vector<Frame> frames;
+    for (int i = 0; i < 4; ++i) frames.push_back(frame());
+    EXPECT_TRUE(frames[3].restored);
+    // From the layer: nothing of the lake drawn when all of it was kept, else its
+    // see-through subset alone, drawn after the crate.
+    EXPECT_EQ(frames[3].lakeDraws, c.kept ? 0 : 1);
+    if (c.kept != wasKept || &c == &cases[0]) {
+      // What the layer holds changed: a frame drawn in full, the see-through subset
+      // after the crate only when it is not kept.
+      EXPECT_FALSE(frames[0].restored);
+      EXPECT_EQ(frames[0].lakeDraws, 2);
+      EXPECT_EQ(frames[0].seeThroughLast, !c.kept);
+    } else {
+      EXPECT_TRUE(frames[0].restored);
+    }
+    wasKept = c.kept;
+  }
 }
 
 TEST_F(RenderQueueTest, NullModelIsRejected) {
