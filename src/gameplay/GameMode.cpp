@@ -79,6 +79,8 @@ void GameMode::SpawnNext() {
   // walk would only bring up to date after them.
   next->RebuildMatrices();
   next->state = Item::kLying;
+  // A lying item stays put until it is picked up: it is drawn with the still scenery.
+  next->mesh.still = true;
   PlayEffect(world->appearSound);
 }
 

@@ -14,6 +14,7 @@ void Item::Tick() {
     SetScale(D3DXVECTOR3(scale.x / fs.x, scale.y / fs.y, scale.z / fs.z));
     p.PickUp(this);
     state = kCarried;
+    mesh.still = false;  // it moves with its carrier from now on
     RemoveFromScene();
     AddToScene(&p.figure);
     SetPosition(D3DXVECTOR3(0.0f, 0.0f, kCarryHeight));

@@ -168,3 +168,17 @@ TEST_F(ItemTest, TwoCarriersTouchingKeepTheirItems) {
 }
 
 }  // namespace
+
+TEST_F(ItemTest, ALyingItemIsStillSceneryUntilPickedUp) {
+  Item& item = AddItem(Item::kWaiting);
+  for (int i = 0; i < 4; ++i) Put(i, D3DXVECTOR3(5000, 5000, 0));  // far from every spawn
+  world->mode->SpawnNext();
+  ASSERT_EQ(item.state, Item::kLying);
+  EXPECT_TRUE(item.mesh.still);
+  world->Update();
+  EXPECT_TRUE(item.mesh.still);
+  Put(0, item.WorldPosition());
+  world->Update();
+  ASSERT_EQ(item.state, Item::kCarried);
+  EXPECT_FALSE(item.mesh.still) << "a carried item moves with its carrier";
+}
