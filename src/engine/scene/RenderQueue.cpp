@@ -102,6 +102,15 @@ bool SameFrame(const RenderQueue::FrameRecord& a, const RenderQueue::FrameRecord
          SameBits(a.lightOn, b.lightOn, sizeof(a.lightOn));
 }
 
+// Into a list of ascending keys, after those equal to it (submission order kept).
+void InsertByKey(std::vector<std::pair<float, DrawItem*>>* list,
+                 const std::pair<float, DrawItem*>& entry) {
+  const auto at = std::upper_bound(
+      list->begin(), list->end(), entry.first,
+      [](float k, const std::pair<float, DrawItem*>& e) { return k < e.first; });
+  list->insert(at, entry);
+}
+
 std::uint64_t HashStates(const RenderStateSet& set) {
   std::uint64_t h = 1469598103934665603ull;
   for (const RenderStateSet::Entry& e : set.entries) {
@@ -129,18 +138,12 @@ bool RenderQueue::SubmitModel(ModelNode* node) {
       continue;
     }
     if (node->still && !item.drawListener) {
-      const auto at = std::upper_bound(
-          stillSeeThrough.begin(), stillSeeThrough.end(), key,
-          [](float k, const std::pair<float, DrawItem*>& e) { return k < e.first; });
-      stillSeeThrough.insert(at, {key, &item});
+      InsertByKey(&stillSeeThrough, {key, &item});
       continue;
     }
     moving = true;
     if (!item.opaque || item.drawListener) {
-      const auto at = std::upper_bound(
-          sortedItems.begin(), sortedItems.end(), key,
-          [](float k, const std::pair<float, DrawItem*>& e) { return k < e.first; });
-      sortedItems.insert(at, {key, &item});
+      InsertByKey(&sortedItems, {key, &item});
     } else {
       AddOpaque(&item);
     }
@@ -220,12 +223,7 @@ bool RenderQueue::Flush() {
   // See-through scenery goes into the layer only where nothing drawn later can be behind
   // it; otherwise it is drawn every frame among the other see-through items.
   if (!stillSeeThrough.empty() && !(useLayer && SeeThroughKeepable())) {
-    for (const auto& entry : stillSeeThrough) {
-      const auto at = std::upper_bound(
-          sortedItems.begin(), sortedItems.end(), entry.first,
-          [](float k, const std::pair<float, DrawItem*>& e) { return k < e.first; });
-      sortedItems.insert(at, entry);
-    }
+    for (const auto& entry : stillSeeThrough) InsertByKey(&sortedItems, entry);
     stillSeeThrough.clear();
   }
   movingSpheres_.clear();

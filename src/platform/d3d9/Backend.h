@@ -105,7 +105,9 @@ class RenderBackend {
   // frame (scenery that stays the same from frame to frame), from which later frames
   // start instead of a clear. The device calls them only with a viewport covering the
   // whole back buffer. SaveLayer copies the whole back buffer into the layer.
-  // RestoreLayer puts the layer's colour, depth and stencil back whole. Either gives
+  // RestoreLayer makes the back buffer's colour, depth and stencil the layer's again: by
+  // copying the whole, or only what was drawn over since the two last matched where the
+  // back buffer is known to have kept the rest. Either gives
   // false when it cannot: no layer kept, or the one kept went with a reset or a change
   // of target.
   virtual bool SaveLayer(const DeviceState& state) = 0;
