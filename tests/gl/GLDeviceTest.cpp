@@ -863,6 +863,28 @@ TEST_F(GLDeviceTest, KeptLayerPutsBackWhatEarlierFramesDrewOver) {
     EXPECT_EQ(differing, 0u);
     ASSERT_EQ(d->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
   }
+
+  // Another device made on the same window and drawing into it: what the first knew of
+  // the window's back buffer no longer holds, and its next frame puts back the whole.
+  frame([] {});
+  ASSERT_TRUE(gl_.ReadBack());
+  const std::vector<std::uint32_t> layerOnly = gl_.pixels();
+  ASSERT_EQ(d->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+  IDirect3DDevice9* other = nullptr;
+  D3DPRESENT_PARAMETERS p = gl_.params();
+  ASSERT_EQ(gl_.d3d()->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, gl_.window(), 0, &p, &other),
+            D3D_OK);
+  PlainStates(other);
+  ASSERT_EQ(other->BeginScene(), D3D_OK);
+  DrawScreenQuad(other, 600, 50, 650, 100, 0xFFFF0000);
+  other->EndScene();
+  other->Release();
+  frame([] {});
+  EXPECT_EQ(backend->LastRestoredPixels(), whole);
+  ASSERT_TRUE(gl_.ReadBack());
+  std::size_t left = 0;  // pixels still showing what the other device drew
+  for (std::size_t k = 0; k < layerOnly.size(); ++k) left += gl_.pixels()[k] != layerOnly[k];
+  EXPECT_EQ(left, 0u);
   vb->Release();
   ib->Release();
 }
