@@ -872,8 +872,9 @@ TEST_F(GLDeviceTest, KeptLayerPutsBackWhatEarlierFramesDrewOver) {
   ASSERT_EQ(d->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
   IDirect3DDevice9* other = nullptr;
   D3DPRESENT_PARAMETERS p = gl_.params();
-  ASSERT_EQ(gl_.d3d()->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, gl_.window(), 0, &p, &other),
-            D3D_OK);
+  ASSERT_EQ(
+      gl_.d3d()->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, gl_.window(), 0, &p, &other),
+      D3D_OK);
   PlainStates(other);
   ASSERT_EQ(other->BeginScene(), D3D_OK);
   DrawScreenQuad(other, 600, 50, 650, 100, 0xFFFF0000);
