@@ -166,11 +166,9 @@ bool GLBackend::CreateBackBuffer(const D3DPRESENT_PARAMETERS& params) {
   height_ = h;
   alphaFormat_ = params.BackBufferFormat == D3DFMT_A8R8G8B8;
   stencilFormat_ = params.AutoDepthStencilFormat == D3DFMT_D24S8;
-  depthBitsAsked_ = !params.EnableAutoDepthStencil                      ? 0
-                    : params.AutoDepthStencilFormat == D3DFMT_D16 ||
-                            params.AutoDepthStencilFormat == D3DFMT_D16_LOCKABLE
-                        ? 16
-                        : 24;
+  const bool sixteen = params.AutoDepthStencilFormat == D3DFMT_D16 ||
+                       params.AutoDepthStencilFormat == D3DFMT_D16_LOCKABLE;
+  depthBitsAsked_ = !params.EnableAutoDepthStencil ? 0 : sixteen ? 16 : 24;
   barsLeft_ = 0;
   barsWidth_ = barsHeight_ = -1;
   if (!WindowFitsBackBuffer() && !CreateTarget()) {
