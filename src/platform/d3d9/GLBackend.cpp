@@ -95,8 +95,7 @@ bool GLBackend::Create(HWND window, const D3DPRESENT_PARAMETERS& params) {
   keepsBackBuffer_ = platform::win32::CurrentContextKeepsBackBuffer();
   if (std::find(LiveBackends().begin(), LiveBackends().end(), this) == LiveBackends().end())
     LiveBackends().push_back(this);
-  for (GLBackend* other : LiveBackends())
-    if (other != this && other->window_ == window_) other->tracksLayer_ = false;
+  TakeWindowOver();
   ApplyWindowMode(params);
   if (!CreateBackBuffer(params)) {
     SDL_GL_DeleteContext(static_cast<SDL_GLContext>(context_));
@@ -107,11 +106,15 @@ bool GLBackend::Create(HWND window, const D3DPRESENT_PARAMETERS& params) {
   return true;
 }
 
+void GLBackend::TakeWindowOver() {
+  for (GLBackend* other : LiveBackends())
+    if (other != this && other->window_ == window_) other->tracksLayer_ = false;
+}
+
 bool GLBackend::MakeCurrent() {
   if (!context_) return false;
   if (SDL_GL_GetCurrentContext() == context_) return true;
-  for (GLBackend* other : LiveBackends())
-    if (other != this && other->window_ == window_) other->tracksLayer_ = false;
+  TakeWindowOver();
   return SDL_GL_MakeCurrent(window_, context_) == 0;
 }
 

@@ -115,6 +115,9 @@ class GLBackend final : public RenderBackend {
 
   // Makes this device's context current (another device may have taken it); false if none.
   bool MakeCurrent();
+  // This device is about to draw into its window: any other device on the same window
+  // can no longer tell what its back buffer holds.
+  void TakeWindowOver();
   bool CreateBackBuffer(const D3DPRESENT_PARAMETERS& params);
   void DestroyBackBuffer();
   // Off-screen target of the back buffer's size, or none when drawing into the window.
