@@ -886,6 +886,20 @@ TEST_F(GLDeviceTest, KeptLayerPutsBackWhatEarlierFramesDrewOver) {
   std::size_t left = 0;  // pixels still showing what the other device drew
   for (std::size_t k = 0; k < layerOnly.size(); ++k) left += gl_.pixels()[k] != layerOnly[k];
   EXPECT_EQ(left, 0u);
+
+  // A dropped layer is not put back; one kept anew is, as the first was.
+  platform::d3d9::DropLayer(d);
+  d->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF203040, 1.0f, 0);
+  ASSERT_EQ(d->BeginScene(), D3D_OK);
+  EXPECT_FALSE(platform::d3d9::RestoreLayer(d));
+  DrawWorldQuad(d, -8, -6, 8, 6, 20, 0xFF808080);
+  DrawWorldQuad(d, -1, -1, 1, 1, 6, 0xFF00A000);
+  EXPECT_TRUE(platform::d3d9::SaveLayer(d));
+  d->EndScene();
+  ASSERT_EQ(d->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+  frame([] {});
+  ASSERT_TRUE(gl_.ReadBack());
+  EXPECT_TRUE(gl_.pixels() == layerOnly);
   vb->Release();
   ib->Release();
 }

@@ -112,6 +112,8 @@ class RenderBackend {
   // of target.
   virtual bool SaveLayer(const DeviceState& state) = 0;
   virtual bool RestoreLayer(const DeviceState& state) = 0;
+  // Gives the layer's memory back; RestoreLayer then fails until the next SaveLayer.
+  virtual void DropLayer() = 0;
 };
 
 // The backends. The OpenGL one needs a window made by the real Win32 backend.

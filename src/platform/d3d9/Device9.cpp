@@ -169,12 +169,21 @@ bool Device9::RestoreLayer() {
   return LayerUsable() && backend_->RestoreLayer(state_);
 }
 
+void Device9::DropLayer() {
+  if (RecordAndCheck("DropLayer", {})) return;
+  backend_->DropLayer();
+}
+
 bool SaveLayer(IDirect3DDevice9* device) {
   return device && static_cast<Device9*>(device)->SaveLayer();
 }
 
 bool RestoreLayer(IDirect3DDevice9* device) {
   return device && static_cast<Device9*>(device)->RestoreLayer();
+}
+
+void DropLayer(IDirect3DDevice9* device) {
+  if (device) static_cast<Device9*>(device)->DropLayer();
 }
 
 HRESULT Device9::Clear(DWORD count, const void* rects, DWORD flags, D3DCOLOR colour, float z,

@@ -770,6 +770,12 @@ bool GLBackend::RestoreLayer(const DeviceState&) {
   return true;
 }
 
+void GLBackend::DropLayer() {
+  layerKept_ = false;
+  tracksLayer_ = false;
+  if ((layerColourTexture_ || layerDepth_ || layerFramebuffer_) && MakeCurrent()) DestroyLayer();
+}
+
 bool GLBackend::ReadBack(std::vector<std::uint32_t>* argb, UINT* width, UINT* height) {
   if (!width_ || !argb || !MakeCurrent()) return false;
   ClearHeldBack();

@@ -41,6 +41,7 @@ class NullBackend final : public RenderBackend {
     return true;
   }
   bool RestoreLayer(const DeviceState&) override { return layerKept_; }
+  void DropLayer() override { layerKept_ = false; }
 
  private:
   bool layerKept_ = false;

@@ -89,6 +89,7 @@ class GLBackend final : public RenderBackend {
   bool ReadTextureLevel(Texture9* texture, UINT level, BYTE* out) override;
   bool SaveLayer(const DeviceState& state) override;
   bool RestoreLayer(const DeviceState& state) override;
+  void DropLayer() override;
 
   // The back buffer as ARGB words, top row first.
   bool ReadBack(std::vector<std::uint32_t>* argb, UINT* width, UINT* height);
