@@ -852,6 +852,18 @@ bool GLBackend::ReadTextureLevel(Texture9* texture, UINT level, BYTE* out) {
   return glGetError() == GL_NO_ERROR;
 }
 
+bool GLBackend::ReadBuffer(std::uint32_t gpuHandle, bool vertices, UINT length, BYTE* out) {
+  if (!gpuHandle || !fn_.GetBufferSubData || !MakeCurrent()) return false;
+  while (glGetError() != GL_NO_ERROR) {
+  }
+  if (vertices)
+    BindArrayBuffer(gpuHandle);
+  else
+    BindElementBuffer(gpuHandle);
+  fn_.GetBufferSubData(vertices ? GL_ARRAY_BUFFER : GL_ELEMENT_ARRAY_BUFFER, 0, length, out);
+  return glGetError() == GL_NO_ERROR;
+}
+
 void GLBackend::VertexBufferChanged(VertexBuffer9*) {}
 
 void GLBackend::VertexBufferDestroyed(VertexBuffer9* buffer) {
