@@ -28,13 +28,14 @@ trap 'cleanup; rm -rf "$WORK"' EXIT
 
 status_kb() { awk -v k="$2:" '$1 == k {print $2}' "/proc/$1/status" 2>/dev/null; }
 
-# The highest RssAnon of a process, sampled every 10 ms into $WORK/anon.PID until it ends.
+# The highest RssAnon of a process, sampled every 10 ms into $WORK/anon.NAME until it
+# ends or $WORK/stop.NAME appears.
 sample_anon() {
-  local pid=$1 peak=0 now
-  while now=$(status_kb "$pid" RssAnon) && [ -n "$now" ]; do
+  local pid=$1 name=$2 peak=0 now
+  while [ ! -e "$WORK/stop.$name" ] && now=$(status_kb "$pid" RssAnon) && [ -n "$now" ]; do
     if [ "$now" -gt "$peak" ]; then
       peak=$now
-      echo "$peak" >"$WORK/anon.$pid"
+      echo "$peak" >"$WORK/anon.$name"
     fi
     sleep 0.01
   done
@@ -69,7 +70,7 @@ start_xvfb "800x600x24"
 export LIBGL_ALWAYS_SOFTWARE=1
 "$OUT/floor" 3 >/dev/null 2>&1 &
 fpid=$!
-sample_anon $fpid &
+sample_anon $fpid $fpid &
 sleep 2.5
 echo "== floor (empty GL window)"
 snapshot $fpid floor
@@ -82,7 +83,7 @@ for game in "${GAMES[@]}"; do
   cp "$game" "$WORK/yulerush"
   (cd "$WORK" && exec env SDL_AUDIODRIVER=dummy LD_PRELOAD="$OUT/fixed_time.so" ${MEMORY_GAME_ENV:-} ./yulerush) >/dev/null 2>"$OUT/game.err" &
   GAME_PID=$!
-  sample_anon $GAME_PID &
+  sample_anon $GAME_PID $GAME_PID &
   find_game_window >/dev/null || fail "no window for $game"
   echo "== $game"
   sleep 1.5
@@ -94,6 +95,7 @@ for game in "${GAMES[@]}"; do
   for r in $(seq "${ROUNDS:-1}"); do
     click 220 212  # start
     snapshot $GAME_PID "player setup"
+    sample_anon $GAME_PID "round$r.$GAME_PID" &
     click 600 548  # play
     sleep 1
     snapshot $GAME_PID "round start"
@@ -102,8 +104,11 @@ for game in "${GAMES[@]}"; do
       for k in d Right k KP_6 w Up u KP_8 a Left h KP_4 s Down j KP_5; do tap "$k"; done
     done
     snapshot $GAME_PID "in round $r"
+    touch "$WORK/stop.round$r.$GAME_PID"
+    sleep 0.05
+    echo "               anonymous peak from its start: $(anon_peak "round$r.$GAME_PID") kB"
     round_hwm=$(status_kb $GAME_PID VmHWM)
-    round_anon=$(anon_peak $GAME_PID)
+    [ "$(anon_peak "round$r.$GAME_PID")" -gt "$round_anon" ] && round_anon=$(anon_peak "round$r.$GAME_PID")
     tap Escape
     sleep 0.5
     snapshot $GAME_PID "standings"
@@ -113,7 +118,8 @@ for game in "${GAMES[@]}"; do
     snapshot $GAME_PID "menu again"
   done
   echo "above the floor up to the end of the last round: resident peak" \
-    "$(above "$round_hwm" "$floor_hwm"), anonymous peak $(above "$round_anon" "$floor_anon")"
+    "$(above "$round_hwm" "$floor_hwm"); anonymous peak within the rounds" \
+    "$(above "$round_anon" "$floor_anon")"
   echo "above the floor over the whole run: resident peak" \
     "$(above "$(status_kb $GAME_PID VmHWM)" "$floor_hwm"), anonymous peak" \
     "$(above "$(anon_peak $GAME_PID)" "$floor_anon")"

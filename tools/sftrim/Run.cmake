@@ -1,8 +1,15 @@
-# Runs sftrim over the generated pieces. A missing or unreadable system soundfont is not
-# a build failure: the tool leaves no font behind and the game falls back to the system's.
-# The name is the one the game looks for (kGameSoundFontName).
+# Runs sftrim over the generated pieces: the game's own soundfont for them all, and one for
+# each piece alone beside it. A missing or unreadable system soundfont is not a build
+# failure: the tool leaves no font behind and the game falls back to the system's. The
+# names are the ones the game looks for (kGameSoundFontName, PieceSoundFontName); fonts
+# cut for pieces as they were before go first.
 file(GLOB pieces ${DATA}/*.mid)
-execute_process(COMMAND ${TRIM} ${DATA}/Instrumentos.sf2 ${pieces} RESULT_VARIABLE result)
+file(GLOB earlier ${DATA}/Instrumentos_*.sf2)
+if(earlier)
+  file(REMOVE ${earlier})
+endif()
+execute_process(COMMAND ${TRIM} ${DATA}/Instrumentos.sf2 ${pieces} --per-piece
+                RESULT_VARIABLE result)
 if(NOT result EQUAL 0)
-  message(WARNING "No soundfont of the game's own was written; music uses the system soundfont")
+  message(WARNING "Not every soundfont of the game's own was written; music may use the whole or the system soundfont")
 endif()

@@ -327,37 +327,17 @@ int Refuse(const std::string& out, const std::string& why) {
   return 1;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-  std::string outPath, fontPath;
-  std::vector<std::string> pieces;
-  bool verbose = false;
-  for (int i = 1; i < argc; ++i) {
-    const std::string arg = argv[i];
-    if (arg == "--font" && i + 1 < argc) fontPath = argv[++i];
-    else if (arg == "-v") verbose = true;
-    else if (outPath.empty()) outPath = arg;
-    else pieces.push_back(arg);
-  }
-  if (outPath.empty() || pieces.empty()) {
-    std::fprintf(stderr, "usage: sftrim OUT.sf2 PIECE.mid... [--font SOURCE.sf2] [-v]\n");
-    return 2;
-  }
-  if (fontPath.empty()) fontPath = sf2::SystemSoundFont();
-  if (fontPath.empty()) return Refuse(outPath, "no system soundfont");
-
-  sf2::SoundFont source;
-  std::string why;
-  if (!sf2::Read(fontPath, &source, &why)) return Refuse(outPath, fontPath + ": " + why);
+// Cuts `source` to what `pieces` sound and writes it to outPath, read back to be sure;
+// 0 on success, else what Refuse returns.
+int TrimAndWrite(const std::string& fontPath, const sf2::SoundFont& source,
+                 const std::vector<std::vector<std::uint8_t>>& pieces,
+                 const std::vector<std::string>& names, const std::string& outPath, bool verbose) {
   Played played;
-  for (const std::string& piece : pieces) {
-    std::ifstream in(piece, std::ios::binary);
-    const std::vector<std::uint8_t> bytes{std::istreambuf_iterator<char>(in), {}};
-    if (!in.good() && !in.eof()) return Refuse(outPath, "cannot read " + piece);
-    if (!Follow(source, bytes, &played)) return Refuse(outPath, piece + " is not a readable MIDI file");
-  }
+  for (std::size_t i = 0; i < pieces.size(); ++i)
+    if (!Follow(source, pieces[i], &played))
+      return Refuse(outPath, names[i] + " is not a readable MIDI file");
   sf2::SoundFont trimmed;
+  std::string why;
   if (!Trim(fontPath, source, played, &trimmed, &why)) return Refuse(outPath, why);
   // What is written must read back; a file that does not is not left for the game.
   sf2::SoundFont check;
@@ -380,8 +360,55 @@ int main(int argc, char** argv) {
                   points * 2 / 1024);
     }
   }
-  std::printf("sftrim: %zu presets, %zu instruments (%zu zones), %zu samples, %zu kB of samples from %s\n",
-              trimmed.presets.size(), trimmed.instruments.size(), zones, trimmed.samples.size(),
-              trimmed.smpl.size() / 1024, fontPath.c_str());
+  std::printf("sftrim: %s: %zu presets, %zu instruments (%zu zones), %zu samples, %zu kB of samples\n",
+              outPath.c_str(), trimmed.presets.size(), trimmed.instruments.size(), zones,
+              trimmed.samples.size(), trimmed.smpl.size() / 1024);
   return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::string outPath, fontPath;
+  std::vector<std::string> names;
+  bool verbose = false, perPiece = false;
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg == "--font" && i + 1 < argc) fontPath = argv[++i];
+    else if (arg == "-v") verbose = true;
+    else if (arg == "--per-piece") perPiece = true;
+    else if (outPath.empty()) outPath = arg;
+    else names.push_back(arg);
+  }
+  if (outPath.empty() || names.empty()) {
+    std::fprintf(stderr, "usage: sftrim OUT.sf2 PIECE.mid... [--per-piece] [--font SOURCE.sf2] [-v]\n"
+                         "  --per-piece: also one font for each piece alone, beside OUT\n");
+    return 2;
+  }
+  if (fontPath.empty()) fontPath = sf2::SystemSoundFont();
+  if (fontPath.empty()) return Refuse(outPath, "no system soundfont");
+
+  sf2::SoundFont source;
+  std::string why;
+  if (!sf2::Read(fontPath, &source, &why)) return Refuse(outPath, fontPath + ": " + why);
+  std::printf("sftrim: from %s\n", fontPath.c_str());
+  std::vector<std::vector<std::uint8_t>> pieces;
+  for (const std::string& name : names) {
+    std::ifstream in(name, std::ios::binary);
+    pieces.emplace_back(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    if (!in.good() && !in.eof()) return Refuse(outPath, "cannot read " + name);
+  }
+  if (const int failed = TrimAndWrite(fontPath, source, pieces, names, outPath, verbose))
+    return failed;
+  if (!perPiece) return 0;
+  // A piece without a font of its own is played from the whole one, so one that fails
+  // here fails only itself.
+  const std::string folder = outPath.substr(0, outPath.find_last_of('/') + 1);
+  int result = 0;
+  for (std::size_t i = 0; i < pieces.size(); ++i) {
+    const std::string own =
+        folder + sf2::PieceSoundFontName(pieces[i].data(), pieces[i].size());
+    if (TrimAndWrite(fontPath, source, {pieces[i]}, {names[i]}, own, verbose) != 0) result = 1;
+  }
+  return result;
 }

@@ -419,6 +419,16 @@ bool Write(const std::string& path, const SoundFont& font, std::string* why) {
   return true;
 }
 
+std::string PieceSoundFontName(const std::uint8_t* midi, std::size_t size) {
+  // 64-bit FNV-1a.
+  std::uint64_t hash = 0xcbf29ce484222325ull;
+  for (std::size_t i = 0; i < size; ++i) hash = (hash ^ midi[i]) * 0x100000001b3ull;
+  char name[40];
+  std::snprintf(name, sizeof name, "Instrumentos_%016llx.sf2",
+                static_cast<unsigned long long>(hash));
+  return name;
+}
+
 std::string SystemSoundFont() {
   namespace fs = std::filesystem;
   const fs::path folder = "/usr/share/sounds/sf2";

@@ -20,6 +20,12 @@ enum : std::uint16_t { kRightSample = 2, kLeftSample = 4, kLinkedSample = 8, kRo
 // for (tools/sftrim/Run.cmake writes it under the same name).
 inline constexpr const char* kGameSoundFontName = "Instrumentos.sf2";
 
+// The name of the game's own soundfont cut for one piece alone, beside the whole one: a
+// synthesiser playing that piece then holds the samples of what it sounds and no more.
+// Named after the piece's bytes, so that a piece that changed never meets a font cut for
+// what it was before.
+std::string PieceSoundFontName(const std::uint8_t* midi, std::size_t size);
+
 struct Generator {
   std::uint16_t oper = 0;
   std::uint16_t amount = 0;  // ranges: low byte the lowest, high byte the highest value
