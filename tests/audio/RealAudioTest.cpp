@@ -468,6 +468,32 @@ TEST_F(RealAudioTest, APreparedEffectIsHeldOnceInMemory) {
   }
 }
 
+// A piece stopped while its notes sound leaves none of its instruments' samples read: the
+// next piece's samples do not come on top of them.
+TEST_F(RealAudioTest, AStoppedPieceLeavesNoneOfItsSamplesRead) {
+  setenv("SDL_AUDIODRIVER", "dummy", 1);
+  std::vector<std::string> paths;
+  for (const char* name : {"TemaInterfaz_0", "TemaAccion_1", "TemaAccion_2"}) {
+    const std::string path = std::string(YULE_BUILD_DIR) + "/Data/" + name + ".mid";
+    paths.push_back(std::filesystem::exists(path)
+                        ? path
+                        : Write(std::string(name) + ".mid", EncodeLoudMidi(4.0)));
+  }
+  g_soundSystem = new SoundSystem();
+  ASSERT_TRUE(g_soundSystem->Init(TestWindow(), kRate));
+  if (platform::dmusic::RealSoundFont().empty()) GTEST_SKIP() << "no soundfont";
+  std::vector<MusicSegment> pieces(paths.size());
+  for (std::size_t i = 0; i < paths.size(); ++i) ASSERT_TRUE(pieces[i].LoadFromFile(paths[i]));
+  const std::size_t before = HeapInUse();
+  for (MusicSegment& piece : pieces) {
+    ASSERT_TRUE(piece.Start(false));
+    Sleep(1200);
+    EXPECT_GT(HeapInUse(), before + 1024 * 1024) << "the piece's samples were not read";
+    ASSERT_TRUE(piece.Stop());
+    EXPECT_LT(HeapInUse(), before + 64 * 1024);
+  }
+}
+
 }  // namespace
 
 // The synthesiser is built on a worker from the moment the output opens. Start-ups that

@@ -280,6 +280,14 @@ class Sdl final : public AudioBackend {
     // and controllers, no voices, empty reverb and chorus.
     fluid_player_stop(player);
     delete_fluid_player(player);
+    // A sounding voice holds on to its samples until the synthesiser has rendered past
+    // its end; samples still held when the reset lets go of their instrument stay read
+    // until some later piece chooses and lets go of that instrument again. So the voices
+    // are silenced and rendered out (the piece is no longer heard) before the reset.
+    fluid_synth_all_sounds_off(synth->synth, -1);
+    float scratch[kPrimeFrames * kOutputChannels];
+    for (int i = 0; i < 16 && fluid_synth_get_active_voice_count(synth->synth) > 0; ++i)
+      fluid_synth_write_float(synth->synth, kPrimeFrames, scratch, 0, 2, scratch, 1, 2);
     // A reset chooses the default instrument on every channel, which would read the
     // piano's and the drum kit's samples even where the next piece never uses them; with
     // the soundfont's banks out of reach no channel finds its default, and each piece
