@@ -2,13 +2,16 @@
 # Where the game's memory goes, screen by screen: the real game under Xvfb with Mesa's
 # software renderer is driven by X input from the main menu through the player setup into
 # a four-player round, back to the standings and the main menu. At each stop it prints
-# resident memory now (VmRSS) and at its highest (VmHWM), and /proc/PID/smaps summed by
-# kind (heap and anonymous memory, library code and data, the game's own image) with the
-# largest mappings. The floor program (an empty GL window) runs under the same screen.
-# Several game binaries may be named: each runs in turn in the same run, for comparison;
-# the seed of the random draw is fixed, so each plays the same round.
-# Measured, never asserted.
-# Usage: bench/memory.sh BUILD_DIR [SECONDS_OF_PLAY] [GAME_BINARY...]
+# resident memory now (VmRSS) and at its highest (VmHWM), the anonymous part of it (RssAnon:
+# memory the process allocated, as opposed to pages of library code and data files, which
+# are clean and shared) now and at its highest as sampled every 10 ms, and /proc/PID/smaps
+# summed by kind (heap and anonymous memory, library code and data, the game's own image)
+# with the largest mappings. The floor program (an empty GL window) runs under the same
+# screen. ROUNDS=N plays N rounds, each left for the main menu (the model and texture
+# caches fill over the first few). Several game binaries may be named: each runs in turn
+# in the same run, for comparison; the seed of the random draw is fixed, so each plays the
+# same rounds. Measured, never asserted.
+# Usage: [ROUNDS=N] bench/memory.sh BUILD_DIR [SECONDS_OF_PLAY] [GAME_BINARY...]
 set -u
 source "$(dirname "$0")/../tests/e2e/common.bash" "$1"
 PLAY=${2:-8}
@@ -25,11 +28,26 @@ trap 'cleanup; rm -rf "$WORK"' EXIT
 
 status_kb() { awk -v k="$2:" '$1 == k {print $2}' "/proc/$1/status" 2>/dev/null; }
 
+# The highest RssAnon of a process, sampled every 10 ms into $WORK/anon.PID until it ends.
+sample_anon() {
+  local pid=$1 peak=0 now
+  while now=$(status_kb "$pid" RssAnon) && [ -n "$now" ]; do
+    if [ "$now" -gt "$peak" ]; then
+      peak=$now
+      echo "$peak" >"$WORK/anon.$pid"
+    fi
+    sleep 0.01
+  done
+}
+anon_peak() { cat "$WORK/anon.$1" 2>/dev/null || echo 0; }
+above() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.1f MB", (a - b) / 1024 }'; }
+
 # Resident kB by kind, then the largest mappings by resident size.
 snapshot() {
   local pid=$1 label=$2
-  printf '%-14s rss %7s kB  peak %7s kB  ' "$label" "$(status_kb "$pid" VmRSS)" \
-    "$(status_kb "$pid" VmHWM)"
+  printf '%-14s rss %7s kB  peak %7s kB  anon %7s kB  anon peak %7s kB\n%14s ' "$label" \
+    "$(status_kb "$pid" VmRSS)" "$(status_kb "$pid" VmHWM)" "$(status_kb "$pid" RssAnon)" \
+    "$(anon_peak "$pid")" ""
   awk '
     /^[0-9a-f]+-[0-9a-f]+ / { name = (NF >= 6) ? $6 : "[anon]"; next }
     /^Rss:/ { rss[name] += $2 }
@@ -51,38 +69,54 @@ start_xvfb "800x600x24"
 export LIBGL_ALWAYS_SOFTWARE=1
 "$OUT/floor" 3 >/dev/null 2>&1 &
 fpid=$!
+sample_anon $fpid &
 sleep 2.5
 echo "== floor (empty GL window)"
 snapshot $fpid floor
+floor_hwm=$(status_kb $fpid VmHWM)
 wait $fpid
+sleep 0.05
+floor_anon=$(anon_peak $fpid)
 
 for game in "${GAMES[@]}"; do
   cp "$game" "$WORK/yulerush"
   (cd "$WORK" && exec env SDL_AUDIODRIVER=dummy LD_PRELOAD="$OUT/fixed_time.so" ${MEMORY_GAME_ENV:-} ./yulerush) >/dev/null 2>"$OUT/game.err" &
   GAME_PID=$!
+  sample_anon $GAME_PID &
   find_game_window >/dev/null || fail "no window for $game"
   echo "== $game"
   sleep 1.5
   snapshot $GAME_PID "main menu"
   click 347 342
   click 347 342  # four players
-  click 220 212  # start
-  snapshot $GAME_PID "player setup"
-  click 600 548  # play
-  sleep 1
-  snapshot $GAME_PID "round start"
-  end=$((SECONDS + PLAY))
-  while [ $SECONDS -lt $end ]; do
-    for k in d Right k KP_6 w Up u KP_8 a Left h KP_4 s Down j KP_5; do tap "$k"; done
+  round_hwm=0
+  round_anon=0
+  for r in $(seq "${ROUNDS:-1}"); do
+    click 220 212  # start
+    snapshot $GAME_PID "player setup"
+    click 600 548  # play
+    sleep 1
+    snapshot $GAME_PID "round start"
+    end=$((SECONDS + PLAY))
+    while [ $SECONDS -lt $end ]; do
+      for k in d Right k KP_6 w Up u KP_8 a Left h KP_4 s Down j KP_5; do tap "$k"; done
+    done
+    snapshot $GAME_PID "in round $r"
+    round_hwm=$(status_kb $GAME_PID VmHWM)
+    round_anon=$(anon_peak $GAME_PID)
+    tap Escape
+    sleep 0.5
+    snapshot $GAME_PID "standings"
+    click 430 457   # leave
+    click 335 367   # yes
+    sleep 0.5
+    snapshot $GAME_PID "menu again"
   done
-  snapshot $GAME_PID "in round"
-  tap Escape
-  sleep 0.5
-  snapshot $GAME_PID "standings"
-  click 430 457   # leave
-  click 335 367   # yes
-  sleep 0.5
-  snapshot $GAME_PID "menu again"
+  echo "above the floor up to the end of the last round: resident peak" \
+    "$(above "$round_hwm" "$floor_hwm"), anonymous peak $(above "$round_anon" "$floor_anon")"
+  echo "above the floor over the whole run: resident peak" \
+    "$(above "$(status_kb $GAME_PID VmHWM)" "$floor_hwm"), anonymous peak" \
+    "$(above "$(anon_peak $GAME_PID)" "$floor_anon")"
   tap Escape
   wait_game_exit 20
 done

@@ -603,6 +603,8 @@ void GameApp::StandingsFrame() {
     } else if (overYes && Clicked()) {
       world.EndRound();
       world.RemovePlayersFromScene();
+      // The menus draw no scenery: the layer's memory is better spent elsewhere there.
+      g_renderQueue->DropLayer();
       confirmOpen = false;
       screen = kMainMenu;
       return;

@@ -886,6 +886,98 @@ TEST_F(GLDeviceTest, KeptLayerPutsBackWhatEarlierFramesDrewOver) {
   std::size_t left = 0;  // pixels still showing what the other device drew
   for (std::size_t k = 0; k < layerOnly.size(); ++k) left += gl_.pixels()[k] != layerOnly[k];
   EXPECT_EQ(left, 0u);
+
+  // A dropped layer is not put back; one kept anew is, as the first was.
+  platform::d3d9::DropLayer(d);
+  d->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF203040, 1.0f, 0);
+  ASSERT_EQ(d->BeginScene(), D3D_OK);
+  EXPECT_FALSE(platform::d3d9::RestoreLayer(d));
+  DrawWorldQuad(d, -8, -6, 8, 6, 20, 0xFF808080);
+  DrawWorldQuad(d, -1, -1, 1, 1, 6, 0xFF00A000);
+  EXPECT_TRUE(platform::d3d9::SaveLayer(d));
+  d->EndScene();
+  ASSERT_EQ(d->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+  frame([] {});
+  ASSERT_TRUE(gl_.ReadBack());
+  EXPECT_TRUE(gl_.pixels() == layerOnly);
   vb->Release();
   ib->Release();
+}
+
+// Static buffers give their memory copy back once the GPU holds them; a lock reads it
+// back, and a buffer read back keeps it. Dynamic and system-memory buffers keep theirs.
+TEST_F(GLDeviceTest, StaticBuffersLeaveTheirBytesToTheGpuUntilLocked) {
+  IDirect3DDevice9* d = gl_.device();
+  LookAlongZ(d);
+  d->SetRenderState(D3DRS_LIGHTING, FALSE);
+  d->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+  const D3DMATRIX id = Identity();
+  d->SetTransform(D3DTS_WORLD, &id);
+  const ColourVertex quad[4] = {{-1, 1, 5, 0xFF20C040, 0, 0},
+                                {1, 1, 5, 0xFF20C040, 1, 0},
+                                {-1, -1, 5, 0xFF20C040, 0, 1},
+                                {1, -1, 5, 0xFF20C040, 1, 1}};
+  const WORD indices[6] = {0, 1, 2, 2, 1, 3};
+  struct Case {
+    const char* name;
+    DWORD usage;
+    D3DPOOL pool;
+    bool released;
+  } cases[] = {{"managed", 0, D3DPOOL_MANAGED, true},
+               {"default pool", D3DUSAGE_WRITEONLY, D3DPOOL_DEFAULT, true},
+               {"dynamic", D3DUSAGE_DYNAMIC, D3DPOOL_DEFAULT, false},
+               {"system memory", 0, D3DPOOL_SYSTEMMEM, false}};
+  std::vector<std::uint32_t> first;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    IDirect3DVertexBuffer9* vb = nullptr;
+    IDirect3DIndexBuffer9* ib = nullptr;
+    ASSERT_EQ(d->CreateVertexBuffer(sizeof quad, c.usage, kColourFvf, c.pool, &vb, nullptr), D3D_OK);
+    ASSERT_EQ(d->CreateIndexBuffer(sizeof indices, c.usage, D3DFMT_INDEX16, c.pool, &ib, nullptr),
+              D3D_OK);
+    void* p = nullptr;
+    ASSERT_EQ(vb->Lock(0, 0, &p, 0), D3D_OK);
+    std::memcpy(p, quad, sizeof quad);
+    vb->Unlock();
+    ASSERT_EQ(ib->Lock(0, 0, &p, 0), D3D_OK);
+    std::memcpy(p, indices, sizeof indices);
+    ib->Unlock();
+    auto draw = [&] {
+      d->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF000000, 1.0f, 0);
+      ASSERT_EQ(d->BeginScene(), D3D_OK);
+      d->SetFVF(kColourFvf);
+      d->SetStreamSource(0, vb, 0, sizeof(ColourVertex));
+      d->SetIndices(ib);
+      d->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, 4, 0, 2);
+      d->EndScene();
+      ASSERT_TRUE(gl_.ReadBack());
+    };
+    auto* v9 = static_cast<platform::d3d9::VertexBuffer9*>(vb);
+    auto* i9 = static_cast<platform::d3d9::IndexBuffer9*>(ib);
+    for (int round = 0; round < 2; ++round) {
+      draw();
+      if (first.empty()) first = gl_.pixels();
+      EXPECT_TRUE(gl_.pixels() == first) << "round " << round;
+      EXPECT_EQ(v9->BytesReleased(), c.released && round == 0);
+      EXPECT_EQ(i9->BytesReleased(), c.released && round == 0);
+      EXPECT_EQ(v9->Length(), sizeof quad);
+      if (round == 0) {
+        // Read back as written; from then on the memory copy stays.
+        ASSERT_EQ(vb->Lock(0, 0, &p, D3DLOCK_READONLY), D3D_OK);
+        EXPECT_EQ(std::memcmp(p, quad, sizeof quad), 0);
+        vb->Unlock();
+        ASSERT_EQ(ib->Lock(2, 4, &p, D3DLOCK_READONLY), D3D_OK);
+        EXPECT_EQ(std::memcmp(p, indices + 1, 4), 0);
+        ib->Unlock();
+      }
+    }
+    D3DVERTEXBUFFER_DESC desc{};
+    vb->GetDesc(&desc);
+    EXPECT_EQ(desc.Size, sizeof quad);
+    vb->Release();
+    ib->Release();
+  }
+  std::size_t lit = 0;
+  for (std::uint32_t px : first) lit += px == 0xFF20C040;
+  EXPECT_GT(lit, 1000u);
 }

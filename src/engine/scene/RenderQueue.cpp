@@ -278,6 +278,14 @@ bool RenderQueue::Flush() {
   return true;
 }
 
+void RenderQueue::DropLayer() {
+  layerKept_ = false;
+  framesFromLayer_ = 0;
+  keptRecords_.clear();
+  previousRecords_.clear();
+  if (IDirect3DDevice9* device = Device()) platform::d3d9::DropLayer(device);
+}
+
 void RenderQueue::Discard() {
   for (auto& [stateName, states] : opaqueBatches) {
     for (auto& [materialName, material] : states.materialBatches) {

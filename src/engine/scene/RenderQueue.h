@@ -45,6 +45,10 @@ class RenderQueue {
   // Empties the queue without drawing, for a frame whose walk ran but whose scene could
   // not begin: the queued nodes may be destroyed before the next frame.
   void Discard();
+  // Frees the device's kept layer, a whole back buffer's colour and depth, when the
+  // scenery it holds is gone for a while (the match is left); the next frame with
+  // scenery draws it in full and keeps it again.
+  void DropLayer();
 
   struct TextureBatch {
     const TextureSet* textures = nullptr;  // the set of the group's first item this frame

@@ -100,6 +100,9 @@ class RenderBackend {
   // Copies one level of a texture back from the backend's own copy into `out` (rows of
   // width × bytes per pixel); false when the backend holds none.
   virtual bool ReadTextureLevel(Texture9* texture, UINT level, BYTE* out) = 0;
+  // Copies a vertex or index buffer's bytes back from the backend's own copy, named by its
+  // gpuHandle, into `out`; false when the backend holds none.
+  virtual bool ReadBuffer(std::uint32_t gpuHandle, bool vertices, UINT length, BYTE* out) = 0;
 
   // The kept layer: a copy of the back buffer's colour and depth taken part-way through a
   // frame (scenery that stays the same from frame to frame), from which later frames
@@ -112,6 +115,8 @@ class RenderBackend {
   // of target.
   virtual bool SaveLayer(const DeviceState& state) = 0;
   virtual bool RestoreLayer(const DeviceState& state) = 0;
+  // Gives the layer's memory back; RestoreLayer then fails until the next SaveLayer.
+  virtual void DropLayer() = 0;
 };
 
 // The backends. The OpenGL one needs a window made by the real Win32 backend.
@@ -169,6 +174,28 @@ class Texture9 final : public RefCounted<IDirect3DTexture9> {
   bool RestorePixels();
 };
 
+// A vertex or index buffer's bytes in memory. Once the backend holds the same bytes they
+// may go (scenery is written once and only drawn); a lock, or a draw that has to read
+// them, brings them back from the backend first, and a buffer brought back keeps them
+// from then on (one written while the game runs would otherwise be read back each time).
+class BufferMemory {
+ public:
+  explicit BufferMemory(UINT length) : bytes_(length, 0), length_(length) {}
+  const std::vector<BYTE>& Bytes() const { return bytes_; }  // empty while released
+  BYTE* Data() { return bytes_.data(); }
+  UINT Length() const { return length_; }
+  bool Released() const { return released_; }
+  bool MayRelease() const { return !released_ && !keep_; }
+  void Release();
+  bool Restore(RenderBackend& backend, std::uint32_t gpuHandle, bool vertices);
+
+ private:
+  std::vector<BYTE> bytes_;
+  UINT length_;
+  bool released_ = false;
+  bool keep_ = false;
+};
+
 class VertexBuffer9 final : public RefCounted<IDirect3DVertexBuffer9> {
  public:
   VertexBuffer9(class Device9* device, UINT length, DWORD usage, DWORD fvf, D3DPOOL pool);
@@ -178,13 +205,26 @@ class VertexBuffer9 final : public RefCounted<IDirect3DVertexBuffer9> {
   HRESULT Unlock() override;
   HRESULT GetDesc(D3DVERTEXBUFFER_DESC* desc) override;
 
-  const std::vector<BYTE>& Bytes() const { return bytes_; }
+  // The memory copy (empty while only the backend holds it) and its length.
+  const std::vector<BYTE>& Bytes() const { return memory_.Bytes(); }
+  UINT Length() const { return memory_.Length(); }
   D3DPOOL Pool() const { return pool_; }
+  DWORD Fvf() const { return fvf_; }
+  // Whether the memory copy may go once the backend holds the same bytes: not while
+  // locked, not for buffers kept in system memory or rewritten often (dynamic), not once
+  // brought back. ReleaseBytes frees it; RestoreBytes brings it back (false if it cannot).
+  bool MayReleaseBytes() const;
+  void ReleaseBytes();
+  bool BytesReleased() const { return memory_.Released(); }
+  bool RestoreBytes();
   std::uint32_t gpuHandle = 0;
   bool gpuDirty = true;
   // Bytes written since the last upload: [dirtyBegin, dirtyEnd), the whole buffer at first.
   UINT dirtyBegin = 0;
   UINT dirtyEnd = 0;
+  // For a released buffer of the format's own vertices: the box around every position.
+  bool wholeBoxKnown = false;
+  float wholeLo[3] = {}, wholeHi[3] = {};
   // The box around the positions of vertices [boundsFirst, boundsLast] read at
   // boundsOffset with boundsStride, kept by a backend until the buffer is written again.
   bool boundsKnown = false;
@@ -194,7 +234,7 @@ class VertexBuffer9 final : public RefCounted<IDirect3DVertexBuffer9> {
 
  private:
   class Device9* device_;
-  std::vector<BYTE> bytes_;
+  BufferMemory memory_;
   DWORD usage_;
   DWORD fvf_;
   D3DPOOL pool_;
@@ -213,9 +253,15 @@ class IndexBuffer9 final : public RefCounted<IDirect3DIndexBuffer9> {
   HRESULT Unlock() override;
   HRESULT GetDesc(D3DINDEXBUFFER_DESC* desc) override;
 
-  const std::vector<BYTE>& Bytes() const { return bytes_; }
+  // As for vertex buffers.
+  const std::vector<BYTE>& Bytes() const { return memory_.Bytes(); }
+  UINT Length() const { return memory_.Length(); }
   D3DFORMAT Format() const { return format_; }
   D3DPOOL Pool() const { return pool_; }
+  bool MayReleaseBytes() const;
+  void ReleaseBytes();
+  bool BytesReleased() const { return memory_.Released(); }
+  bool RestoreBytes();
   std::uint32_t gpuHandle = 0;
   bool gpuDirty = true;
   // Bytes written since the last upload: [dirtyBegin, dirtyEnd), the whole buffer at first.
@@ -228,7 +274,7 @@ class IndexBuffer9 final : public RefCounted<IDirect3DIndexBuffer9> {
 
  private:
   class Device9* device_;
-  std::vector<BYTE> bytes_;
+  BufferMemory memory_;
   DWORD usage_;
   D3DFORMAT format_;
   D3DPOOL pool_;

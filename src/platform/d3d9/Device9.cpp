@@ -169,12 +169,21 @@ bool Device9::RestoreLayer() {
   return LayerUsable() && backend_->RestoreLayer(state_);
 }
 
+void Device9::DropLayer() {
+  if (RecordAndCheck("DropLayer", {})) return;
+  backend_->DropLayer();
+}
+
 bool SaveLayer(IDirect3DDevice9* device) {
   return device && static_cast<Device9*>(device)->SaveLayer();
 }
 
 bool RestoreLayer(IDirect3DDevice9* device) {
   return device && static_cast<Device9*>(device)->RestoreLayer();
+}
+
+void DropLayer(IDirect3DDevice9* device) {
+  if (device) static_cast<Device9*>(device)->DropLayer();
 }
 
 HRESULT Device9::Clear(DWORD count, const void* rects, DWORD flags, D3DCOLOR colour, float z,
@@ -451,7 +460,7 @@ HRESULT Device9::DrawPrimitive(D3DPRIMITIVETYPE type, UINT startVertex, UINT cou
   const UINT vertices = VertexCountFor(type, count);
   const std::size_t end = state_.streamOffset +
                           (static_cast<std::size_t>(startVertex) + vertices) * state_.streamStride;
-  if (end > state_.stream->Bytes().size()) return D3DERR_INVALIDCALL;
+  if (end > state_.stream->Length()) return D3DERR_INVALIDCALL;
   if (Lost()) return D3D_OK;
   DrawCall call;
   call.type = type;
@@ -477,7 +486,7 @@ HRESULT Device9::DrawIndexedPrimitive(D3DPRIMITIVETYPE type, INT baseVertex, UIN
   const UINT indexSize = state_.indices->Format() == D3DFMT_INDEX32 ? 4 : 2;
   const std::size_t indexEnd =
       (static_cast<std::size_t>(startIndex) + VertexCountFor(type, count)) * indexSize;
-  if (indexEnd > state_.indices->Bytes().size()) return D3DERR_INVALIDCALL;
+  if (indexEnd > state_.indices->Length()) return D3DERR_INVALIDCALL;
   if (Lost()) return D3D_OK;
   DrawCall call;
   call.type = type;

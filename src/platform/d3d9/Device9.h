@@ -66,6 +66,7 @@ class Device9 final : public RefCounted<IDirect3DDevice9> {
   // with a viewport covering the whole back buffer.
   bool SaveLayer();
   bool RestoreLayer();
+  void DropLayer();
 
   RenderBackend& Backend() { return *backend_; }
   const DeviceState& State() const { return state_; }

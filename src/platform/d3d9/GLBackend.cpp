@@ -770,6 +770,12 @@ bool GLBackend::RestoreLayer(const DeviceState&) {
   return true;
 }
 
+void GLBackend::DropLayer() {
+  layerKept_ = false;
+  tracksLayer_ = false;
+  if ((layerColourTexture_ || layerDepth_ || layerFramebuffer_) && MakeCurrent()) DestroyLayer();
+}
+
 bool GLBackend::ReadBack(std::vector<std::uint32_t>* argb, UINT* width, UINT* height) {
   if (!width_ || !argb || !MakeCurrent()) return false;
   ClearHeldBack();
@@ -843,6 +849,18 @@ bool GLBackend::ReadTextureLevel(Texture9* texture, UINT level, BYTE* out) {
   glPixelStorei(GL_PACK_ALIGNMENT, 1);
   glGetTexImage(GL_TEXTURE_2D, static_cast<GLint>(level), GL_BGRA, GL_UNSIGNED_BYTE, out);
   glPixelStorei(GL_PACK_ALIGNMENT, 4);
+  return glGetError() == GL_NO_ERROR;
+}
+
+bool GLBackend::ReadBuffer(std::uint32_t gpuHandle, bool vertices, UINT length, BYTE* out) {
+  if (!gpuHandle || !fn_.GetBufferSubData || !MakeCurrent()) return false;
+  while (glGetError() != GL_NO_ERROR) {
+  }
+  if (vertices)
+    BindArrayBuffer(gpuHandle);
+  else
+    BindElementBuffer(gpuHandle);
+  fn_.GetBufferSubData(vertices ? GL_ARRAY_BUFFER : GL_ELEMENT_ARRAY_BUFFER, 0, length, out);
   return glGetError() == GL_NO_ERROR;
 }
 

@@ -17,4 +17,8 @@ bool SaveLayer(IDirect3DDevice9* device);
 // full.
 bool RestoreLayer(IDirect3DDevice9* device);
 
+// Frees the kept layer (its colour and depth, a whole back buffer's worth) once the
+// scenery it holds is gone; a later SaveLayer makes a new one. Allowed at any time.
+void DropLayer(IDirect3DDevice9* device);
+
 }  // namespace platform::d3d9

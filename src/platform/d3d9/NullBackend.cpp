@@ -34,6 +34,7 @@ class NullBackend final : public RenderBackend {
   // Nothing is held elsewhere, so the memory copy stays.
   void UploadTexture(Texture9*) override {}
   bool ReadTextureLevel(Texture9*, UINT, BYTE*) override { return false; }
+  bool ReadBuffer(std::uint32_t, bool, UINT, BYTE*) override { return false; }
   // Nothing is drawn, so a kept layer holds nothing either; it is kept and lost as the
   // real one is, so that what the callers skip can be checked headless.
   bool SaveLayer(const DeviceState&) override {
@@ -41,6 +42,7 @@ class NullBackend final : public RenderBackend {
     return true;
   }
   bool RestoreLayer(const DeviceState&) override { return layerKept_; }
+  void DropLayer() override { layerKept_ = false; }
 
  private:
   bool layerKept_ = false;

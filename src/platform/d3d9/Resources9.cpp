@@ -163,10 +163,47 @@ void UploadTexture(IDirect3DTexture9* texture) {
   t->Owner()->Backend().UploadTexture(t);
 }
 
+void BufferMemory::Release() {
+  if (!MayRelease()) return;
+  std::vector<BYTE>().swap(bytes_);
+  released_ = true;
+}
+
+bool BufferMemory::Restore(RenderBackend& backend, std::uint32_t gpuHandle, bool vertices) {
+  if (!released_) return true;
+  bytes_.assign(length_, 0);
+  if (!backend.ReadBuffer(gpuHandle, vertices, length_, bytes_.data())) {
+    std::vector<BYTE>().swap(bytes_);
+    return false;
+  }
+  released_ = false;
+  keep_ = true;
+  return true;
+}
+
+namespace {
+
+// Static buffers only: one in system memory is the only copy, and a dynamic one is
+// rewritten too often to read back.
+bool BufferMayGo(const BufferMemory& memory, bool locked, D3DPOOL pool, DWORD usage) {
+  return memory.MayRelease() && !locked && pool != D3DPOOL_SYSTEMMEM &&
+         !(usage & D3DUSAGE_DYNAMIC);
+}
+
+}  // namespace
+
 VertexBuffer9::VertexBuffer9(Device9* device, UINT length, DWORD usage, DWORD fvf, D3DPOOL pool)
-    : dirtyEnd(length), device_(device), bytes_(length, 0), usage_(usage), fvf_(fvf), pool_(pool) {
+    : dirtyEnd(length), device_(device), memory_(length), usage_(usage), fvf_(fvf), pool_(pool) {
   device_->AddRef();
 }
+
+bool VertexBuffer9::MayReleaseBytes() const { return BufferMayGo(memory_, locked_, pool_, usage_); }
+
+void VertexBuffer9::ReleaseBytes() {
+  if (MayReleaseBytes()) memory_.Release();
+}
+
+bool VertexBuffer9::RestoreBytes() { return memory_.Restore(device_->Backend(), gpuHandle, true); }
 
 VertexBuffer9::~VertexBuffer9() {
   device_->Backend().VertexBufferDestroyed(this);
@@ -174,14 +211,15 @@ VertexBuffer9::~VertexBuffer9() {
 }
 
 HRESULT VertexBuffer9::Lock(UINT offset, UINT size, void** data, DWORD flags) {
-  if (!data || locked_ || offset > bytes_.size()) return D3DERR_INVALIDCALL;
-  if (size != 0 && static_cast<std::size_t>(offset) + size > bytes_.size())
+  if (!data || locked_ || offset > memory_.Length()) return D3DERR_INVALIDCALL;
+  if (size != 0 && static_cast<std::size_t>(offset) + size > memory_.Length())
     return D3DERR_INVALIDCALL;
-  *data = bytes_.data() + offset;
+  if (!RestoreBytes()) return D3DERR_INVALIDCALL;
+  *data = memory_.Data() + offset;
   locked_ = true;
   lockFlags_ = flags;
   lockBegin_ = offset;
-  lockEnd_ = size == 0 ? static_cast<UINT>(bytes_.size()) : offset + size;
+  lockEnd_ = size == 0 ? memory_.Length() : offset + size;
   return D3D_OK;
 }
 
@@ -199,6 +237,7 @@ HRESULT VertexBuffer9::Unlock() {
     }
     gpuDirty = true;
     boundsKnown = false;
+    wholeBoxKnown = false;
     device_->Backend().VertexBufferChanged(this);
   }
   return D3D_OK;
@@ -210,17 +249,25 @@ HRESULT VertexBuffer9::GetDesc(D3DVERTEXBUFFER_DESC* desc) {
   desc->Type = D3DRTYPE_VERTEXBUFFER;
   desc->Usage = usage_;
   desc->Pool = pool_;
-  desc->Size = static_cast<UINT>(bytes_.size());
+  desc->Size = memory_.Length();
   desc->FVF = fvf_;
   return D3D_OK;
 }
 
 IndexBuffer9::IndexBuffer9(Device9* device, UINT length, DWORD usage, D3DFORMAT format,
                            D3DPOOL pool)
-    : dirtyEnd(length), device_(device), bytes_(length, 0), usage_(usage), format_(format),
+    : dirtyEnd(length), device_(device), memory_(length), usage_(usage), format_(format),
       pool_(pool) {
   device_->AddRef();
 }
+
+bool IndexBuffer9::MayReleaseBytes() const { return BufferMayGo(memory_, locked_, pool_, usage_); }
+
+void IndexBuffer9::ReleaseBytes() {
+  if (MayReleaseBytes()) memory_.Release();
+}
+
+bool IndexBuffer9::RestoreBytes() { return memory_.Restore(device_->Backend(), gpuHandle, false); }
 
 IndexBuffer9::~IndexBuffer9() {
   device_->Backend().IndexBufferDestroyed(this);
@@ -228,14 +275,15 @@ IndexBuffer9::~IndexBuffer9() {
 }
 
 HRESULT IndexBuffer9::Lock(UINT offset, UINT size, void** data, DWORD flags) {
-  if (!data || locked_ || offset > bytes_.size()) return D3DERR_INVALIDCALL;
-  if (size != 0 && static_cast<std::size_t>(offset) + size > bytes_.size())
+  if (!data || locked_ || offset > memory_.Length()) return D3DERR_INVALIDCALL;
+  if (size != 0 && static_cast<std::size_t>(offset) + size > memory_.Length())
     return D3DERR_INVALIDCALL;
-  *data = bytes_.data() + offset;
+  if (!RestoreBytes()) return D3DERR_INVALIDCALL;
+  *data = memory_.Data() + offset;
   locked_ = true;
   lockFlags_ = flags;
   lockBegin_ = offset;
-  lockEnd_ = size == 0 ? static_cast<UINT>(bytes_.size()) : offset + size;
+  lockEnd_ = size == 0 ? memory_.Length() : offset + size;
   return D3D_OK;
 }
 
@@ -264,7 +312,7 @@ HRESULT IndexBuffer9::GetDesc(D3DINDEXBUFFER_DESC* desc) {
   desc->Type = D3DRTYPE_INDEXBUFFER;
   desc->Usage = usage_;
   desc->Pool = pool_;
-  desc->Size = static_cast<UINT>(bytes_.size());
+  desc->Size = memory_.Length();
   return D3D_OK;
 }
 

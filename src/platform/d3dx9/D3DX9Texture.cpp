@@ -314,6 +314,7 @@ HRESULT CreateFromImage(IDirect3DDevice9* device, DecodedImage& image,
     hr = FillLevel(created, i, src, static_cast<int>(i - 1),
                    mipKind == D3DX_FILTER_NONE ? D3DX_FILTER_POINT : mipKind, opaque, scratch);
   }
+  scratch = Scratch{};  // before the device makes its own copy: the peak is the sum
   if (FAILED(hr)) {
     created->Release();
     return hr;

@@ -398,6 +398,11 @@ TEST_F(RenderQueueTest, StillSceneryIsKeptUntilSomethingItsLookDependsOnChanges)
   EXPECT_EQ(frames(3), (Pattern{kDrawn, kDrawn, kDrawn}));
   queue.useLayer = true;
   EXPECT_EQ(frames(2), (Pattern{kDrawnAndKept, kRestored}));
+  // A dropped layer (the match was left) is given back by the device and not restored.
+  Log().Clear();
+  queue.DropLayer();
+  EXPECT_EQ(Log().Count("DropLayer"), 1);
+  EXPECT_EQ(frames(3), (Pattern{kDrawn, kDrawnAndKept, kRestored}));
   // With no still model in a frame the queue clears and draws as ever.
   queue.SubmitModel(moving);
   Log().Clear();

@@ -89,6 +89,8 @@ class GLBackend final : public RenderBackend {
   bool ReadTextureLevel(Texture9* texture, UINT level, BYTE* out) override;
   bool SaveLayer(const DeviceState& state) override;
   bool RestoreLayer(const DeviceState& state) override;
+  void DropLayer() override;
+  bool ReadBuffer(std::uint32_t gpuHandle, bool vertices, UINT length, BYTE* out) override;
 
   // The back buffer as ARGB words, top row first.
   bool ReadBack(std::vector<std::uint32_t>* argb, UINT* width, UINT* height);
@@ -152,6 +154,12 @@ class GLBackend final : public RenderBackend {
 
   // Draw helpers (GLDraw.cpp).
   static FvfLayout DecodeFvf(DWORD fvf);
+  // A released vertex buffer's box around every position describes a draw that reads it
+  // as its own format from its start.
+  static bool WholeBoxServes(const VertexBuffer9& buffer, const DrawCall& call,
+                             const FvfLayout& layout);
+  static void KeepWhatDrawsRead(VertexBuffer9* buffer);
+  static void KeepWhatDrawsRead(IndexBuffer9* buffer);
   // The pixels a draw may touch: its vertices [first, last] (from the source's first,
   // at vertices) bounded on the screen; the viewport where that cannot be told.
   static PixelRect DrawnRect(const DeviceState& state, const DrawCall& call,

@@ -435,7 +435,13 @@ PixelRect GLBackend::DrawnRect(const DeviceState& state, const DrawCall& call,
     return all;
   float lo[3], hi[3];
   VertexBuffer9* buffer = call.vertexBuffer;
-  if (buffer && buffer->boundsKnown && buffer->boundsOffset == call.vertexOffset &&
+  if (buffer && buffer->BytesReleased()) {
+    // Only the box around all its positions is left (Draw brings the bytes back where
+    // that box does not describe the draw's vertices).
+    if (!WholeBoxServes(*buffer, call, layout)) return all;
+    std::memcpy(lo, buffer->wholeLo, sizeof lo);
+    std::memcpy(hi, buffer->wholeHi, sizeof hi);
+  } else if (buffer && buffer->boundsKnown && buffer->boundsOffset == call.vertexOffset &&
       buffer->boundsStride == call.stride && buffer->boundsFirst == first &&
       buffer->boundsLast == last) {
     std::memcpy(lo, buffer->boundsLo, sizeof lo);
@@ -506,7 +512,7 @@ void GLBackend::Draw(const DeviceState& state, const DrawCall& call) {
   const BYTE* clientBase = nullptr;
   GLuint vbo = 0;
   if (call.vertexBuffer) {
-    const std::size_t size = call.vertexBuffer->Bytes().size();
+    const std::size_t size = call.vertexBuffer->Length();
     if (call.vertexOffset > size) return;
     available = (size - call.vertexOffset) / call.stride;
     if (call.vertexBuffer->Pool() == D3DPOOL_SYSTEMMEM) {
@@ -531,14 +537,16 @@ void GLBackend::Draw(const DeviceState& state, const DrawCall& call) {
   // The vertices the draw may read, from the source's first: for what it draws over.
   std::size_t firstUsed = call.startVertex, lastUsed = call.startVertex + indexCount - 1;
   if (indexed) {
-    const BYTE* bytes = nullptr;
-    if (call.indexBuffer) {
-      const auto& all = call.indexBuffer->Bytes();
-      if ((static_cast<std::size_t>(call.startIndex) + indexCount) * indexSize > all.size()) return;
-      bytes = all.data() + static_cast<std::size_t>(call.startIndex) * indexSize;
-    } else {
-      bytes = call.userIndices;
-    }
+    if (call.indexBuffer &&
+        (static_cast<std::size_t>(call.startIndex) + indexCount) * indexSize >
+            call.indexBuffer->Length())
+      return;
+    // The draw's own indices; a buffer whose memory copy went reads it back first.
+    auto drawIndices = [&]() -> const BYTE* {
+      if (!call.indexBuffer) return call.userIndices;
+      if (!call.indexBuffer->RestoreBytes()) return nullptr;
+      return call.indexBuffer->Bytes().data() + static_cast<std::size_t>(call.startIndex) * indexSize;
+    };
     // Indices out of range would make GL read outside the vertex data. A buffer's whole
     // range is kept with it, so a draw from an unchanged buffer whose every index fits
     // needs no reading; otherwise the draw's own indices decide.
@@ -551,6 +559,7 @@ void GLBackend::Draw(const DeviceState& state, const DrawCall& call) {
     if (call.indexBuffer) {
       IndexBuffer9* buffer = call.indexBuffer;
       if (buffer->rangeIndexSize != indexSize) {
+        if (!buffer->RestoreBytes()) return;
         const auto& all = buffer->Bytes();
         const auto [lo, hi] = IndexRange(all.data(), all.size() / indexSize, indexSize);
         buffer->rangeLo = static_cast<std::uint32_t>(lo);
@@ -564,6 +573,8 @@ void GLBackend::Draw(const DeviceState& state, const DrawCall& call) {
       }
     }
     if (!safe) {
+      const BYTE* bytes = drawIndices();
+      if (!bytes) return;
       const auto [lo, hi] = IndexRange(bytes, indexCount, indexSize);
       if (!fits(lo, hi)) return;
       firstUsed = static_cast<std::size_t>(base + static_cast<long long>(lo));
@@ -573,15 +584,19 @@ void GLBackend::Draw(const DeviceState& state, const DrawCall& call) {
       ibo = PrepareIndexBuffer(call.indexBuffer);
       if (!ibo) return;
     } else {
-      indexData = bytes;
+      indexData = drawIndices();
+      if (!indexData) return;
     }
   } else if (static_cast<std::size_t>(call.startVertex) + indexCount > available) {
     return;
   }
 
   if (tracksLayer_ && !drawnOver_.All()) {
-    const BYTE* source =
-        call.vertexBuffer ? call.vertexBuffer->Bytes().data() + call.vertexOffset : clientBase;
+    const BYTE* source = clientBase;
+    if (VertexBuffer9* vb = call.vertexBuffer) {
+      if (vb->BytesReleased() && !WholeBoxServes(*vb, call, layout)) vb->RestoreBytes();
+      source = vb->BytesReleased() ? nullptr : vb->Bytes().data() + call.vertexOffset;
+    }
     drawnOver_.Add(DrawnRect(state, call, layout, source, firstUsed, lastUsed));
   }
   ApplyRasterStates(state);
@@ -1232,6 +1247,40 @@ GLuint GLBackend::PrepareTexture(Texture9* texture) {
   return name;
 }
 
+// Once a static buffer is on the GPU its memory copy goes, with what draws read from it
+// kept beside it: an index buffer's range, a vertex buffer's box around every position
+// (for buffers of the format's own vertices; others keep no box, and a draw tracked for
+// the layer brings their bytes back).
+bool GLBackend::WholeBoxServes(const VertexBuffer9& buffer, const DrawCall& call,
+                               const FvfLayout& layout) {
+  return buffer.wholeBoxKnown && call.vertexOffset == 0 && call.fvf == buffer.Fvf() &&
+         call.stride == layout.size;
+}
+
+void GLBackend::KeepWhatDrawsRead(VertexBuffer9* buffer) {
+  if (!buffer->MayReleaseBytes()) return;
+  const FvfLayout layout = DecodeFvf(buffer->Fvf());
+  const auto& bytes = buffer->Bytes();
+  if (layout.valid && !layout.pretransformed && layout.positionSize == 3 && layout.size > 0 &&
+      bytes.size() >= layout.size) {
+    PositionBounds(bytes.data(), layout.size, 0, bytes.size() / layout.size - 1,
+                   buffer->wholeLo, buffer->wholeHi);
+    buffer->wholeBoxKnown = true;
+  }
+  buffer->ReleaseBytes();
+}
+
+void GLBackend::KeepWhatDrawsRead(IndexBuffer9* buffer) {
+  if (!buffer->MayReleaseBytes()) return;
+  const std::size_t indexSize = buffer->Format() == D3DFMT_INDEX32 ? 4 : 2;
+  const auto& bytes = buffer->Bytes();
+  const auto [lo, hi] = IndexRange(bytes.data(), bytes.size() / indexSize, indexSize);
+  buffer->rangeLo = static_cast<std::uint32_t>(lo);
+  buffer->rangeHi = static_cast<std::uint32_t>(hi);
+  buffer->rangeIndexSize = static_cast<UINT>(indexSize);
+  buffer->ReleaseBytes();
+}
+
 // Vertex and index buffers share one path: a GL buffer object named by the buffer's
 // gpuHandle, filled from its bytes whenever they changed.
 template <class Buffer>
@@ -1259,8 +1308,12 @@ GLuint GLBackend::PrepareBuffer(Buffer* buffer, GLenum target) {
         fn_.BufferSubData(target, buffer->dirtyBegin, end - buffer->dirtyBegin,
                           bytes.data() + buffer->dirtyBegin);
     } else {
+      while (glGetError() != GL_NO_ERROR) {
+      }
       fn_.BufferData(target, static_cast<GLsizeiptr>(bytes.size()), bytes.data(), GL_STATIC_DRAW);
       bufferAllocated_[name] = 1;
+      // Only a copy the GPU holds in full replaces the memory one.
+      if (glGetError() == GL_NO_ERROR && fn_.GetBufferSubData) KeepWhatDrawsRead(buffer);
     }
     buffer->dirtyBegin = buffer->dirtyEnd = 0;
     buffer->gpuDirty = false;

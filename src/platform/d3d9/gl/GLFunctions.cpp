@@ -31,6 +31,7 @@ bool GLFunctions::Load() {
   ok &= LoadOne(&BindBuffer, "glBindBuffer", "glBindBufferARB");
   ok &= LoadOne(&BufferData, "glBufferData", "glBufferDataARB");
   ok &= LoadOne(&BufferSubData, "glBufferSubData", "glBufferSubDataARB");
+  LoadOne(&GetBufferSubData, "glGetBufferSubData", "glGetBufferSubDataARB");
   ok &= LoadOne(&GenFramebuffers, "glGenFramebuffers", "glGenFramebuffersEXT");
   ok &= LoadOne(&DeleteFramebuffers, "glDeleteFramebuffers", "glDeleteFramebuffersEXT");
   ok &= LoadOne(&BindFramebuffer, "glBindFramebuffer", "glBindFramebufferEXT");

@@ -20,6 +20,7 @@ struct GLFunctions {
   PFNGLBINDBUFFERPROC BindBuffer = nullptr;
   PFNGLBUFFERDATAPROC BufferData = nullptr;
   PFNGLBUFFERSUBDATAPROC BufferSubData = nullptr;
+  PFNGLGETBUFFERSUBDATAPROC GetBufferSubData = nullptr;  // optional: buffers keep their bytes
   PFNGLGENFRAMEBUFFERSPROC GenFramebuffers = nullptr;
   PFNGLDELETEFRAMEBUFFERSPROC DeleteFramebuffers = nullptr;
   PFNGLBINDFRAMEBUFFERPROC BindFramebuffer = nullptr;
