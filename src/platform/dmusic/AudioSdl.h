@@ -20,8 +20,9 @@ std::string RealSoundFont();
 std::uint64_t RealLimitedBuffers();
 
 // The voices the music's synthesiser has room for. Each costs memory from the start,
-// sounding or not, and a piece that needs more has notes cut; the game's busiest piece
-// has 152 sounding at once (see PeakSynthVoices).
+// sounding or not, and a piece that needs more has notes cut: the game's busiest piece
+// needs more than half of them, so fewer would not leave it room to spare (see
+// PeakSynthVoices).
 inline constexpr int kSynthPolyphony = 256;
 
 // The most voices a piece (a Standard MIDI file's bytes) has sounding at once, rendered
