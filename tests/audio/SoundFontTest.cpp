@@ -129,16 +129,13 @@ TEST(SoundFontAudio, NoPieceNeedsMoreVoicesThanTheSynthesiserHas) {
   }
 }
 
-// The count is of voices really sounding, well beyond the game's room when a piece
-// asks for that, and a piece that cannot be read has none.
+// The count is of voices really sounding, beyond the game's room when a piece asks for
+// that; a piece that cannot be read has none.
 TEST(SoundFontAudio, PeakVoicesCountsWhatSoundsAtOnce) {
   const std::string font = platform::dmusic::sf2::SystemSoundFont();
   if (font.empty()) GTEST_SKIP() << "no soundfont";
-  std::vector<MidiNote> chord, scale;
-  for (std::uint8_t key = 20; key < 120; ++key) {
-    chord.push_back({0, 960, key, 100});
-    scale.push_back({(key - 20u) * 240u, 120, key, 100});  // one after the other
-  }
+  std::vector<MidiNote> chord;
+  for (std::uint8_t key = 20; key < 120; ++key) chord.push_back({0, 960, key, 100});
   struct Case {
     const char* what;
     std::string midi;
@@ -146,10 +143,7 @@ TEST(SoundFontAudio, PeakVoicesCountsWhatSoundsAtOnce) {
   } cases[] = {
       {"one note", EncodeMidiNote(1.0, 69, 0), 1, 2},
       {"a hundred keys at once", EncodeMidi(chord, {{0, 500000}}, 480, 0), 100, 1024},
-      // Each note has let go long before the next but the last few still ring out.
-      {"a hundred keys in turn", EncodeMidi(scale, {{0, 500000}}, 480, 0), 1, 12},
       {"not a piece", std::string(64, 'x'), -1, -1},
-      {"cut short", EncodeMidiNote(1.0, 69, 0).substr(0, 10), -1, -1},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -157,8 +151,6 @@ TEST(SoundFontAudio, PeakVoicesCountsWhatSoundsAtOnce) {
     EXPECT_GE(peak, c.least);
     EXPECT_LE(peak, c.most);
   }
-  EXPECT_EQ(platform::dmusic::PeakSynthVoices("/no/such/font.sf2", Bytes(EncodeMidiNote(1.0))),
-            -1);
 }
 
 // The captured left channel of the output while a piece plays for `seconds`.
