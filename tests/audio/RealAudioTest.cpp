@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <SDL.h>
+#include <malloc.h>
 
 #include <chrono>
 #include <cmath>
@@ -80,8 +81,9 @@ class RealAudioTest : public ::testing::Test {
     EXPECT_TRUE(WriteBytes(path, bytes));
     return path;
   }
-  std::string Tone(const std::string& name, double hz, double seconds) {
+  std::string Tone(const std::string& name, double hz, double seconds, int rate = kRate) {
     ToneParams tone;
+    tone.sampleRate = rate;
     tone.frequency = hz;
     tone.seconds = seconds;
     tone.amplitude = 0.9;
@@ -108,7 +110,8 @@ TEST_F(RealAudioTest, CapturedOutputHasTheSynthesisedPieceAndMixedEffectsWithout
     WaveSound low, high;
     ASSERT_TRUE(piece.LoadFromFile(Write("a4.mid", EncodeMidiNote(3.0, 69, 73))));
     ASSERT_TRUE(low.LoadFromFile(Tone("low.wav", 1000.0, 0.4)));
-    ASSERT_TRUE(high.LoadFromFile(Tone("high.wav", 1500.0, 0.4)));
+    // Written at another rate than the output's: converted when prepared, same pitch.
+    ASSERT_TRUE(high.LoadFromFile(Tone("high.wav", 1500.0, 0.4, 22050)));
 
     ASSERT_TRUE(piece.Start(false));
     Sleep(700);
@@ -425,6 +428,69 @@ TEST_F(RealAudioTest, LoadingTheGamesPiecesIsCheapAndPlayingOneLoadsOnlyItsSampl
               << (played.hwm - before.rss) / 1024 << " MB\n";
     EXPECT_LT(loaded.hwm - before.rss, 16 * 1024);
     EXPECT_LT(played.hwm - before.rss, 64 * 1024);
+  }
+}
+
+// Bytes the process holds from malloc, in its arenas and in separate mappings.
+std::size_t HeapInUse() {
+  const struct mallinfo2 m = mallinfo2();
+  return m.uordblks + m.hblkhd;
+}
+
+// An effect made ready for the output is held once: at the output's rate the mix plays
+// the loader's decoded frames themselves; at another rate only the converted copy is
+// added. Counted in the heap, where the sounds' samples are.
+TEST_F(RealAudioTest, APreparedEffectIsHeldOnceInMemory) {
+  setenv("SDL_AUDIODRIVER", "dummy", 1);
+  g_soundSystem = new SoundSystem();
+  ASSERT_TRUE(g_soundSystem->Init(TestWindow(), kRate));
+  platform::dmusic::RealSoundFont();  // the synthesiser is built: its memory is counted out
+  constexpr double kSeconds = 6.0;
+  for (const int rate : {kRate, 22050, 48000}) {
+    SCOPED_TRACE(rate);
+    const std::string path = Tone("long.wav", 500.0, kSeconds, rate);
+    const auto decoded = static_cast<std::size_t>(kSeconds * rate) * 2 * sizeof(float);
+    const auto converted =
+        rate == kRate ? 0 : static_cast<std::size_t>(kSeconds * kRate) * 2 * sizeof(float);
+    const std::size_t before = HeapInUse();
+    {
+      WaveSound effect;
+      ASSERT_TRUE(effect.LoadFromFile(path));
+      const std::size_t held = HeapInUse() - before;
+      EXPECT_NEAR(static_cast<double>(held), static_cast<double>(decoded + converted),
+                  static_cast<double>(decoded) / 8.0);
+      ASSERT_TRUE(effect.Start(false));
+      Sleep(50);
+      EXPECT_TRUE(effect.IsPlaying());
+    }
+    // And all of it is let go with the sound.
+    EXPECT_LT(HeapInUse(), before + decoded / 8);
+  }
+}
+
+// A piece stopped while its notes sound leaves none of its instruments' samples read: the
+// next piece's samples do not come on top of them.
+TEST_F(RealAudioTest, AStoppedPieceLeavesNoneOfItsSamplesRead) {
+  setenv("SDL_AUDIODRIVER", "dummy", 1);
+  std::vector<std::string> paths;
+  for (const char* name : {"TemaInterfaz_0", "TemaAccion_1", "TemaAccion_2"}) {
+    const std::string path = std::string(YULE_BUILD_DIR) + "/Data/" + name + ".mid";
+    paths.push_back(std::filesystem::exists(path)
+                        ? path
+                        : Write(std::string(name) + ".mid", EncodeLoudMidi(4.0)));
+  }
+  g_soundSystem = new SoundSystem();
+  ASSERT_TRUE(g_soundSystem->Init(TestWindow(), kRate));
+  if (platform::dmusic::RealSoundFont().empty()) GTEST_SKIP() << "no soundfont";
+  std::vector<MusicSegment> pieces(paths.size());
+  for (std::size_t i = 0; i < paths.size(); ++i) ASSERT_TRUE(pieces[i].LoadFromFile(paths[i]));
+  const std::size_t before = HeapInUse();
+  for (MusicSegment& piece : pieces) {
+    ASSERT_TRUE(piece.Start(false));
+    Sleep(1200);
+    EXPECT_GT(HeapInUse(), before + 1024 * 1024) << "the piece's samples were not read";
+    ASSERT_TRUE(piece.Stop());
+    EXPECT_LT(HeapInUse(), before + 64 * 1024);
   }
 }
 

@@ -24,6 +24,7 @@
 #include "platform/dmusic/AudioSdl.h"
 #include "platform/dmusic/SoundFont2.h"
 #include "support/TestImages.h"
+#include "support/TestSounds.h"
 
 namespace fs = std::filesystem;
 
@@ -121,6 +122,56 @@ TEST(SoundFontAudio, EveryPieceSoundsTheSameFromTheGamesFontAsFromTheWholeOne) {
                             << first / 2;
       EXPECT_GT(peak, 0.05);  // and it is not silence
     }
+  }
+}
+
+std::vector<std::uint8_t> Bytes(const std::string& s) { return {s.begin(), s.end()}; }
+
+// The synthesiser has room for kSynthPolyphony voices and no more: a piece that needs
+// more would be heard with notes cut. The offline render runs on the same sample clock
+// as the game's, so its count is the one the game reaches.
+TEST(SoundFontAudio, NoPieceNeedsMoreVoicesThanTheSynthesiserHas) {
+  const std::string font =
+      fs::exists(OwnFont()) ? OwnFont().string() : platform::dmusic::sf2::SystemSoundFont();
+  if (font.empty() || !fs::exists(DataDir() / "TemaAccion_0.mid")) GTEST_SKIP() << "no content";
+  const char* env = std::getenv("YULE_ARTIFACTS");
+  const fs::path dir =
+      (env && *env ? fs::path(env) : fs::path(YULE_BUILD_DIR) / "artifacts") / "sound";
+  fs::create_directories(dir);
+  std::ofstream report(dir / "voices.txt");
+  for (const char* name : kPieces) {
+    SCOPED_TRACE(name);
+    std::ifstream in(DataDir() / (std::string(name) + ".mid"), std::ios::binary);
+    const std::string midi{std::istreambuf_iterator<char>(in), {}};
+    const int peak = platform::dmusic::PeakSynthVoices(font, Bytes(midi));
+    report << name << " " << peak << " of " << platform::dmusic::kSynthPolyphony << "\n";
+    std::cout << name << ": at most " << peak << " voices at once\n";
+    EXPECT_GT(peak, 0);
+    EXPECT_LE(peak, platform::dmusic::kSynthPolyphony) << "raise kSynthPolyphony";
+  }
+}
+
+// The count is of voices really sounding, beyond the game's room when a piece asks for
+// that; a piece that cannot be read has none.
+TEST(SoundFontAudio, PeakVoicesCountsWhatSoundsAtOnce) {
+  const std::string font = platform::dmusic::sf2::SystemSoundFont();
+  if (font.empty()) GTEST_SKIP() << "no soundfont";
+  std::vector<MidiNote> chord;
+  for (std::uint8_t key = 20; key < 120; ++key) chord.push_back({0, 960, key, 100});
+  struct Case {
+    const char* what;
+    std::string midi;
+    int least, most;
+  } cases[] = {
+      {"one note", EncodeMidiNote(1.0, 69, 0), 1, 2},
+      {"a hundred keys at once", EncodeMidi(chord, {{0, 500000}}, 480, 0), 100, 1024},
+      {"not a piece", std::string(64, 'x'), -1, -1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const int peak = platform::dmusic::PeakSynthVoices(font, Bytes(c.midi));
+    EXPECT_GE(peak, c.least);
+    EXPECT_LE(peak, c.most);
   }
 }
 

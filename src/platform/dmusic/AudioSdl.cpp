@@ -23,6 +23,7 @@
 
 #include "platform/dmusic/AudioBackend.h"
 #include "platform/dmusic/AudioSdl.h"
+#include "platform/dmusic/SoundFiles.h"
 #include "platform/dmusic/SoundFont2.h"
 
 namespace platform::dmusic {
@@ -62,7 +63,7 @@ struct SdlWave final : PreparedSound {
   ~SdlWave() override {
     if (chunk) Mix_FreeChunk(chunk);
   }
-  std::vector<float> pcm;  // output-format samples the chunk points into
+  std::vector<float> pcm;  // converted samples, unless the chunk plays the decoded frames
   Mix_Chunk* chunk = nullptr;
 };
 
@@ -89,8 +90,10 @@ struct Synth {
 
 // A synthesiser with the first readable soundfont of `fonts` read and no instrument
 // chosen on any channel: the samples of an instrument are read only once a piece picks
-// it. Null on failure.
-std::unique_ptr<Synth> BuildSynth(int rate, const std::vector<std::string>& fonts) {
+// it. Every voice it may sound costs its memory from the start, sounding or not. Null on
+// failure.
+std::unique_ptr<Synth> BuildSynth(int rate, const std::vector<std::string>& fonts,
+                                  int polyphony) {
   auto made = std::make_unique<Synth>();
   made->rate = rate;
   made->fonts = fonts;
@@ -99,6 +102,7 @@ std::unique_ptr<Synth> BuildSynth(int rate, const std::vector<std::string>& font
   fluid_settings_setnum(made->settings, "synth.sample-rate", rate);
   fluid_settings_setnum(made->settings, "synth.gain", kMusicGain);
   fluid_settings_setint(made->settings, "synth.dynamic-sample-loading", 1);
+  fluid_settings_setint(made->settings, "synth.polyphony", polyphony);
   made->synth = new_fluid_synth(made->settings);
   if (!made->synth) return nullptr;
   for (std::size_t i = 0; i < fonts.size(); ++i) {
@@ -114,6 +118,35 @@ std::unique_ptr<Synth> BuildSynth(int rate, const std::vector<std::string>& font
     }
   }
   return nullptr;
+}
+
+struct Started {
+  fluid_player_t* player = nullptr;
+  bool primed = false;
+};
+
+// Worker: a player for the piece, the default instrument where it needs one, and the
+// first frames rendered into `primeOut`. No player when the piece cannot be read.
+Started StartPiece(fluid_synth_t* synth, std::shared_ptr<const SoundData> data,
+                   float* primeOut) {
+  Started started;
+  fluid_player_t* player = new_fluid_player(synth);
+  if (!player) return started;
+  const std::vector<std::uint8_t>& bytes = data->midi;
+  if (fluid_player_add_mem(player, bytes.data(), bytes.size()) != FLUID_OK ||
+      fluid_player_play(player) != FLUID_OK) {
+    delete_fluid_player(player);
+    return started;
+  }
+  // Channels that sound before choosing an instrument play the default one (the piano,
+  // or the standard kit on the drum channel), as on a synthesiser fresh from a reset.
+  for (int channel = 0; channel < 16; ++channel)
+    if (data->defaultProgramChannels & (1u << channel))
+      fluid_synth_program_change(synth, channel, 0);
+  started.primed =
+      fluid_synth_write_float(synth, kPrimeFrames, primeOut, 0, 2, primeOut, 1, 2) == FLUID_OK;
+  started.player = player;
+  return started;
 }
 
 class Sdl final : public AudioBackend {
@@ -144,7 +177,8 @@ class Sdl final : public AudioBackend {
     openCount = 1;
     if (!soundFonts.empty() && !building.valid() &&
         !(synth && synth->rate == outputRate && synth->fonts == soundFonts))
-      building = std::async(std::launch::async, BuildSynth, outputRate, soundFonts);
+      building =
+          std::async(std::launch::async, BuildSynth, outputRate, soundFonts, kSynthPolyphony);
     return true;
   }
 
@@ -246,6 +280,14 @@ class Sdl final : public AudioBackend {
     // and controllers, no voices, empty reverb and chorus.
     fluid_player_stop(player);
     delete_fluid_player(player);
+    // A sounding voice holds on to its samples until the synthesiser has rendered past
+    // its end; samples still held when the reset lets go of their instrument stay read
+    // until some later piece chooses and lets go of that instrument again. So the voices
+    // are silenced and rendered out (the piece is no longer heard) before the reset.
+    fluid_synth_all_sounds_off(synth->synth, -1);
+    float scratch[kPrimeFrames * kOutputChannels];
+    for (int i = 0; i < 16 && fluid_synth_get_active_voice_count(synth->synth) > 0; ++i)
+      fluid_synth_write_float(synth->synth, kPrimeFrames, scratch, 0, 2, scratch, 1, 2);
     // A reset chooses the default instrument on every channel, which would read the
     // piano's and the drum kit's samples even where the next piece never uses them; with
     // the soundfont's banks out of reach no channel finds its default, and each piece
@@ -299,10 +341,16 @@ class Sdl final : public AudioBackend {
     if (std::string system = sf2::SystemSoundFont(); !system.empty()) soundFonts.push_back(system);
   }
 
+  // The mix takes stereo float frames at the output's rate, which is what the loader
+  // decoded whenever the file was written at that rate (the game's own effects are): the
+  // chunk then plays straight from the decoded frames, which this sound keeps alive, so
+  // an effect is held once. Other rates are converted into a copy of the sound's own.
   std::unique_ptr<PreparedSound> PrepareWave(std::shared_ptr<const SoundData> data) {
     auto wave = std::make_unique<SdlWave>();
     const WaveData& in = data->wave;
-    if (in.FrameCount() > 0) {
+    const float* play = in.frames.data();
+    std::size_t samples = in.frames.size();
+    if (in.FrameCount() > 0 && in.sampleRate != outputRate) {
       SDL_AudioStream* stream = SDL_NewAudioStream(AUDIO_F32SYS, 2, in.sampleRate, AUDIO_F32SYS,
                                                    kOutputChannels, outputRate);
       if (!stream) return nullptr;
@@ -317,10 +365,17 @@ class Sdl final : public AudioBackend {
       }
       SDL_FreeAudioStream(stream);
       if (!put) return nullptr;
+      play = wave->pcm.data();
+      samples = wave->pcm.size();
     }
-    if (wave->pcm.empty()) wave->pcm.assign(kOutputChannels, 0.0f);  // an empty sound plays silence
-    wave->chunk = Mix_QuickLoad_RAW(reinterpret_cast<Uint8*>(wave->pcm.data()),
-                                    static_cast<Uint32>(wave->pcm.size() * sizeof(float)));
+    if (samples == 0) {  // an empty sound plays silence
+      wave->pcm.assign(kOutputChannels, 0.0f);
+      play = wave->pcm.data();
+      samples = wave->pcm.size();
+    }
+    // The mixer only reads a chunk it did not allocate.
+    wave->chunk = Mix_QuickLoad_RAW(reinterpret_cast<Uint8*>(const_cast<float*>(play)),
+                                    static_cast<Uint32>(samples * sizeof(float)));
     if (!wave->chunk) return nullptr;
     wave->data = std::move(data);
     return wave;
@@ -333,35 +388,6 @@ class Sdl final : public AudioBackend {
     p->lengthFrames = static_cast<std::uint64_t>(std::ceil(data->seconds * outputRate));
     p->data = std::move(data);
     return p;
-  }
-
-  struct Started {
-    fluid_player_t* player = nullptr;
-    bool primed = false;
-  };
-
-  // Worker: a player for the piece, the default instrument where it needs one, and the
-  // first frames rendered into `primeOut`. No player when the piece cannot be read.
-  static Started StartPiece(fluid_synth_t* synth, std::shared_ptr<const SoundData> data,
-                            float* primeOut) {
-    Started started;
-    fluid_player_t* player = new_fluid_player(synth);
-    if (!player) return started;
-    const std::vector<std::uint8_t>& bytes = data->midi;
-    if (fluid_player_add_mem(player, bytes.data(), bytes.size()) != FLUID_OK ||
-        fluid_player_play(player) != FLUID_OK) {
-      delete_fluid_player(player);
-      return started;
-    }
-    // Channels that sound before choosing an instrument play the default one (the piano,
-    // or the standard kit on the drum channel), as on a synthesiser fresh from a reset.
-    for (int channel = 0; channel < 16; ++channel)
-      if (data->defaultProgramChannels & (1u << channel))
-        fluid_synth_program_change(synth, channel, 0);
-    started.primed =
-        fluid_synth_write_float(synth, kPrimeFrames, primeOut, 0, 2, primeOut, 1, 2) == FLUID_OK;
-    started.player = player;
-    return started;
   }
 
   // Waits for the worker starting a piece, which publishes it unless it could not be read.
@@ -385,7 +411,7 @@ class Sdl final : public AudioBackend {
     if (!made && synth && synth->rate == outputRate && synth->fonts == soundFonts) return true;
     if (!made && !tried) {
       if (synthFailed) return false;  // an unreadable soundfont is not read again each play
-      made = BuildSynth(outputRate, soundFonts);
+      made = BuildSynth(outputRate, soundFonts, kSynthPolyphony);
     }
     synthFailed = true;
     if (!made) return false;
@@ -480,5 +506,39 @@ AudioBackend& RealBackend() { return State(); }
 bool RealOutputIsSilent() { return State().Silent(); }
 std::string RealSoundFont() { return State().SoundFont(); }
 std::uint64_t RealLimitedBuffers() { return State().LimitedBuffers(); }
+
+int PeakSynthVoices(const std::string& font, const std::vector<std::uint8_t>& midi) {
+  constexpr int kRate = 44100;
+  constexpr int kRoomToMeasure = 1024;
+  MidiInfo info;
+  if (midi.empty() || !ReadMidi(midi.data(), midi.size(), &info)) return -1;
+  auto data = std::make_shared<SoundData>();
+  data->kind = SoundFileKind::Midi;
+  data->midi.assign(midi.begin() + static_cast<std::ptrdiff_t>(info.smfOffset),
+                    midi.begin() + static_cast<std::ptrdiff_t>(info.smfOffset + info.smfSize));
+  data->defaultProgramChannels = info.defaultProgramChannels;
+  std::unique_ptr<Synth> synth = BuildSynth(kRate, {font}, kRoomToMeasure);
+  if (!synth) return -1;
+  // Reverb and chorus work on the voices' sum and never decide how long a voice lasts;
+  // without them the render takes half the time.
+  fluid_synth_reverb_on(synth->synth, -1, 0);
+  fluid_synth_chorus_on(synth->synth, -1, 0);
+  // Rendered as the audio callback renders, one block of the synthesiser's own size at a
+  // time so that no voice starts and ends unseen between two counts.
+  float block[kPrimeFrames * kOutputChannels];
+  const Started started = StartPiece(synth->synth, data, block);
+  if (!started.player) return -1;
+  synth->player = started.player;
+  int peak = fluid_synth_get_active_voice_count(synth->synth);
+  // Well past the piece's own length, should the player never say it is done.
+  const auto most = static_cast<std::uint64_t>((info.seconds + 10.0) * kRate);
+  auto tail = static_cast<std::int64_t>(kTailSeconds * kRate);
+  for (std::uint64_t done = kPrimeFrames; done < most && tail > 0; done += kPrimeFrames) {
+    if (fluid_player_get_status(synth->player) == FLUID_PLAYER_DONE) tail -= kPrimeFrames;
+    fluid_synth_write_float(synth->synth, kPrimeFrames, block, 0, 2, block, 1, 2);
+    peak = std::max(peak, fluid_synth_get_active_voice_count(synth->synth));
+  }
+  return peak;
+}
 
 }  // namespace platform::dmusic
