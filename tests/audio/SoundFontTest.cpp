@@ -177,7 +177,7 @@ TEST(SoundFontAudio, PeakVoicesCountsWhatSoundsAtOnce) {
 
 // The captured left channel of the output while a piece plays for `seconds`.
 std::vector<float> Capture(const std::string& file, const std::string& midi, double seconds,
-                           std::string* font) {
+                           std::string* font, std::string* pieceFont) {
   setenv("SDL_AUDIODRIVER", "disk", 1);
   setenv("SDL_DISKAUDIOFILE", file.c_str(), 1);
   g_soundSystem = new SoundSystem();
@@ -189,6 +189,7 @@ std::vector<float> Capture(const std::string& file, const std::string& midi, dou
     EXPECT_TRUE(piece.Start(false));
     std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
     EXPECT_TRUE(piece.IsPlaying());
+    *pieceFont = platform::dmusic::RealPieceSoundFont();
   }
   delete g_soundSystem;
   g_soundSystem = nullptr;
@@ -226,26 +227,32 @@ double Rms(const std::vector<float>& x) {
   return x.empty() ? 0.0 : std::sqrt(sum / static_cast<double>(x.size()));
 }
 
-// The game in a folder of its own: with its font sound it plays from it; with the font
-// cut short, unreadable or missing it plays from the system's, and sounds the same.
+// The game in a folder of its own: with its font sound it plays from it, and from the
+// piece's own font over it where that is sound; with the font cut short, unreadable or
+// missing it plays from the system's, and sounds the same.
 TEST(SoundFontAudio, TheGameChoosesItsOwnFontWhenItIsSoundAndFallsBackOtherwise) {
   const std::string system = platform::dmusic::sf2::SystemSoundFont();
   if (system.empty() || !fs::exists(OwnFont())) GTEST_SKIP() << "no soundfont to compare";
   std::ifstream in(OwnFont(), std::ios::binary);
   const std::string good{std::istreambuf_iterator<char>(in), {}};
   const std::string midi = (DataDir() / "TemaAccion_0.mid").string();
+  std::ifstream pieceIn(PieceFont(midi), std::ios::binary);
+  const std::string piece{std::istreambuf_iterator<char>(pieceIn), {}};
   const fs::path home = fs::current_path();
   platform::SetBackend(platform::Backend::Real);
   struct Case {
     const char* what;
     std::string bytes;  // of Data/Instrumentos.sf2; none when empty
-    bool own;
+    std::string pieceBytes;  // of the piece's own font beside it; none when empty
+    bool own, pieceOwn;
     bool listen;
   } cases[] = {
-      {"sound", good, true, true},
-      {"cut short", good.substr(0, good.size() - 4096), false, true},
-      {"not a soundfont", std::string(4096, 'x'), false, false},
-      {"missing", "", false, false},
+      {"sound", good, piece, true, true, true},
+      {"the piece's font cut short", good, piece.substr(0, piece.size() - 4096), true, false, false},
+      {"no font of the piece's", good, "", true, false, false},
+      {"cut short", good.substr(0, good.size() - 4096), "", false, false, true},
+      {"not a soundfont", std::string(4096, 'x'), "", false, false, false},
+      {"missing", "", "", false, false, false},
   };
   std::vector<float> heardFrom[2];
   for (const Case& c : cases) {
@@ -254,13 +261,17 @@ TEST(SoundFontAudio, TheGameChoosesItsOwnFontWhenItIsSoundAndFallsBackOtherwise)
     fs::create_directories(fs::path(dir.Path()) / "Data");
     const fs::path font = fs::path(dir.Path()) / "Data" / platform::dmusic::sf2::kGameSoundFontName;
     if (!c.bytes.empty()) std::ofstream(font, std::ios::binary) << c.bytes;
+    const fs::path pieceFont = fs::path(dir.Path()) / "Data" / PieceFont(midi).filename();
+    if (!c.pieceBytes.empty()) std::ofstream(pieceFont, std::ios::binary) << c.pieceBytes;
     fs::current_path(dir.Path());
-    std::string chosen;
-    const std::vector<float> heard =
-        Capture(dir.Path() + "/capture.raw", midi, c.listen ? 2.5 : 0.1, &chosen);
+    std::string chosen, chosenForPiece;
+    const std::vector<float> heard = Capture(dir.Path() + "/capture.raw", midi,
+                                             c.listen ? 2.5 : 0.1, &chosen, &chosenForPiece);
     fs::current_path(home);
     EXPECT_EQ(fs::path(chosen).filename().string(), c.own ? font.filename().string()
                                                           : fs::path(system).filename().string());
+    EXPECT_EQ(fs::path(chosenForPiece).filename().string(),
+              c.pieceOwn ? pieceFont.filename().string() : std::string());
     if (c.listen) heardFrom[c.own ? 0 : 1] = heard;
   }
   platform::SetBackend(platform::Backend::Headless);

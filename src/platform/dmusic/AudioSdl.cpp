@@ -86,6 +86,9 @@ struct Synth {
   std::vector<std::string> fonts;  // the soundfonts it was built from, best first
   std::string font;                // and the one it read
   int fontId = -1;
+  // The font cut for the piece being played alone, read over the first, if it has one.
+  std::string pieceFont;
+  int pieceFontId = -1;
 };
 
 // A synthesiser with the first readable soundfont of `fonts` read and no instrument
@@ -118,6 +121,33 @@ std::unique_ptr<Synth> BuildSynth(int rate, const std::vector<std::string>& font
     }
   }
   return nullptr;
+}
+
+// Worker, with no piece published: puts the font cut for this piece alone (beside the
+// game's own one, named after the piece's bytes) over the synthesiser's fonts, in place
+// of the last piece's. Its presets are found first, and a piece then reads no sample of
+// an instrument it shares with other pieces that it does not sound itself. A piece with
+// no such font, or a damaged one, plays from the fonts beneath, which sound the same.
+void ChoosePieceFont(Synth* synth, const std::vector<std::uint8_t>& midi) {
+  namespace fs = std::filesystem;
+  std::string wanted;
+  if (!synth->fonts.empty() && !midi.empty()) {
+    const fs::path own = synth->fonts.front();
+    if (own.filename() == sf2::kGameSoundFontName)
+      wanted = (own.parent_path() / sf2::PieceSoundFontName(midi.data(), midi.size())).string();
+  }
+  if (wanted == synth->pieceFont) return;
+  if (synth->pieceFontId >= 0) fluid_synth_sfunload(synth->synth, synth->pieceFontId, 0);
+  synth->pieceFontId = -1;
+  synth->pieceFont.clear();
+  std::error_code ec;
+  sf2::SoundFont checked;
+  if (wanted.empty() || !fs::is_regular_file(wanted, ec) || !sf2::Read(wanted, &checked, nullptr))
+    return;
+  const int id = fluid_synth_sfload(synth->synth, wanted.c_str(), 0);
+  if (id == FLUID_FAILED) return;
+  synth->pieceFontId = id;
+  synth->pieceFont = wanted;
 }
 
 struct Started {
@@ -240,8 +270,9 @@ class Sdl final : public AudioBackend {
     // as playing from now on and is heard once that is done. No piece is published
     // meanwhile, so the audio thread leaves the synthesiser and the prime buffer alone.
     startingPiece = p;
-    starting = std::async(std::launch::async, [this, p, s = synth->synth] {
-      const Started started = StartPiece(s, p->data, prime);
+    starting = std::async(std::launch::async, [this, p, sy = synth.get()] {
+      ChoosePieceFont(sy, p->data->midi);
+      const Started started = StartPiece(sy->synth, p->data, prime);
       if (!started.player) return;
       std::lock_guard<std::mutex> lock(render);
       synth->player = started.player;
@@ -292,9 +323,11 @@ class Sdl final : public AudioBackend {
     // piano's and the drum kit's samples even where the next piece never uses them; with
     // the soundfont's banks out of reach no channel finds its default, and each piece
     // chooses its own (PlayPiece).
-    fluid_synth_set_bank_offset(synth->synth, synth->fontId, kBanksOutOfReach);
+    for (int id : {synth->fontId, synth->pieceFontId})
+      if (id >= 0) fluid_synth_set_bank_offset(synth->synth, id, kBanksOutOfReach);
     fluid_synth_system_reset(synth->synth);
-    fluid_synth_set_bank_offset(synth->synth, synth->fontId, 0);
+    for (int id : {synth->fontId, synth->pieceFontId})
+      if (id >= 0) fluid_synth_set_bank_offset(synth->synth, id, 0);
   }
 
   void SetMasterGain(float value) override { gain.store(value); }
@@ -305,6 +338,10 @@ class Sdl final : public AudioBackend {
   std::string SoundFont() {
     if (openCount > 0) return MakeSynth() ? synth->font : std::string();
     return soundFonts.empty() ? std::string() : soundFonts.front();
+  }
+  std::string PieceSoundFont() {
+    JoinStart();
+    return synth ? synth->pieceFont : std::string();
   }
 
  private:
@@ -505,6 +542,7 @@ AudioBackend& RealBackend() { return State(); }
 
 bool RealOutputIsSilent() { return State().Silent(); }
 std::string RealSoundFont() { return State().SoundFont(); }
+std::string RealPieceSoundFont() { return State().PieceSoundFont(); }
 std::uint64_t RealLimitedBuffers() { return State().LimitedBuffers(); }
 
 int PeakSynthVoices(const std::string& font, const std::vector<std::uint8_t>& midi) {

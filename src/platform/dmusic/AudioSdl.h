@@ -15,6 +15,9 @@ bool RealOutputIsSilent();
 // is present and sound, else the system's; empty when none could be read. Waits for the
 // synthesiser while the output is open.
 std::string RealSoundFont();
+// The font cut for the piece playing now alone, read over that one; empty when the piece
+// plays from it (no such font beside it, or a damaged one).
+std::string RealPieceSoundFont();
 // Output buffers the peak limiter had to turn down since the output opened; the mix
 // levels are set so that the game's own loudest moment needs none.
 std::uint64_t RealLimitedBuffers();
