@@ -11,7 +11,9 @@
 # caches fill over the first few). Several game binaries may be named: each runs in turn
 # in the same run, for comparison; the seed of the random draw is fixed, so each plays the
 # same rounds. Measured, never asserted.
-# Usage: [ROUNDS=N] bench/memory.sh BUILD_DIR [SECONDS_OF_PLAY] [GAME_BINARY...]
+# ENGLISH=1 starts the game in English, whose interface sheet comes on top of the Spanish
+# one that the round's score bar uses in every language.
+# Usage: [ROUNDS=N] [ENGLISH=1] bench/memory.sh BUILD_DIR [SECONDS_OF_PLAY] [GAME_BINARY...]
 set -u
 source "$(dirname "$0")/../tests/e2e/common.bash" "$1"
 PLAY=${2:-8}
@@ -79,6 +81,7 @@ wait $fpid
 sleep 0.05
 floor_anon=$(anon_peak $fpid)
 
+[ "${ENGLISH:-0}" = 1 ] && printf '\001\000\000\000' >"$WORK/Data/Idioma"
 for game in "${GAMES[@]}"; do
   cp "$game" "$WORK/yulerush"
   (cd "$WORK" && exec env SDL_AUDIODRIVER=dummy LD_PRELOAD="$OUT/fixed_time.so" ${MEMORY_GAME_ENV:-} ./yulerush) >/dev/null 2>"$OUT/game.err" &
