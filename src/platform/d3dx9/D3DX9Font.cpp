@@ -36,7 +36,9 @@ namespace {
 using platform::d3d9::Record;
 using platform::d3dx9::WindowsCodePageToUnicode;
 
-constexpr UINT kPageSize = 512;
+// Glyph pages: the small side for fonts whose glyphs are at most a quarter of it (a few
+// hundred glyphs of the game's text size fit, in a quarter of the memory), else the large.
+constexpr UINT kSmallPage = 256, kLargePage = 512;
 constexpr int kMaxPixelHeight = 256;  // larger requests are clamped: a glyph must fit a page
 constexpr UINT kMaxPreloadRange = 0x10000;
 
@@ -109,6 +111,8 @@ class Font9 final : public RefCounted<ID3DXFont> {
     const FT_Size_Metrics& m = face_->size->metrics;
     ascent_ = static_cast<int>((m.ascender + 63) >> 6);
     lineHeight_ = static_cast<int>((m.height + 63) >> 6);
+    const long cell = std::max<long>(lineHeight_, (m.max_advance + 63) >> 6);
+    pageSize_ = cell * 4 <= static_cast<long>(kSmallPage) ? kSmallPage : kLargePage;
     if (slant_) {
       // The usual synthetic italic: x += 0.2 × y.
       FT_Matrix shear{0x10000, 0x0366A, 0, 0x10000};
@@ -272,10 +276,10 @@ class Font9 final : public RefCounted<ID3DXFont> {
   // Finds room for a w × h glyph on the shelves of the last page, opening a new page
   // when it is full. One texel of space keeps filtered neighbours apart.
   bool Place(UINT w, UINT h, Glyph* g) {
-    if (w + 2 > kPageSize || h + 2 > kPageSize) return false;
+    if (w + 2 > pageSize_ || h + 2 > pageSize_) return false;
     if (pages_.empty() || !Fits(w, h)) {
       IDirect3DTexture9* page = nullptr;
-      if (FAILED(device_->CreateTexture(kPageSize, kPageSize, 1, 0, D3DFMT_A8R8G8B8,
+      if (FAILED(device_->CreateTexture(pageSize_, pageSize_, 1, 0, D3DFMT_A8R8G8B8,
                                         D3DPOOL_MANAGED, &page, nullptr)))
         return false;
       pages_.push_back(page);
@@ -283,7 +287,7 @@ class Font9 final : public RefCounted<ID3DXFont> {
       shelfY_ = 1;
       shelfHeight_ = 0;
     }
-    if (shelfX_ + w + 1 > kPageSize) {
+    if (shelfX_ + w + 1 > pageSize_) {
       shelfY_ += shelfHeight_ + 1;
       shelfX_ = 1;
       shelfHeight_ = 0;
@@ -297,9 +301,9 @@ class Font9 final : public RefCounted<ID3DXFont> {
   }
 
   bool Fits(UINT w, UINT h) const {
-    if (shelfX_ + w + 1 <= kPageSize && shelfY_ + std::max(shelfHeight_, h) + 1 <= kPageSize)
+    if (shelfX_ + w + 1 <= pageSize_ && shelfY_ + std::max(shelfHeight_, h) + 1 <= pageSize_)
       return true;
-    return shelfY_ + shelfHeight_ + 1 + h + 1 <= kPageSize;
+    return shelfY_ + shelfHeight_ + 1 + h + 1 <= pageSize_;
   }
 
   void Upload(const FT_Bitmap& bitmap, const Glyph& g) {
@@ -347,6 +351,7 @@ class Font9 final : public RefCounted<ID3DXFont> {
   int lineHeight_ = 0;
   std::unordered_map<unsigned, Glyph> glyphs_;
   std::vector<IDirect3DTexture9*> pages_;  // owned
+  UINT pageSize_ = kLargePage;
   bool pagesWritten_ = false;  // a glyph went into a page since the last SettlePages
   UINT shelfX_ = 1, shelfY_ = 1, shelfHeight_ = 0;
   ID3DXSprite* ownSprite_ = nullptr;  // for DrawTextA without a sprite; owned
